@@ -1,0 +1,524 @@
+// dockhost: a small stand-in for the dock application. It keeps the dock's folder
+// layout (its own folder is the root; the docklet lives in a relative folder such as
+// .\Docklets\Quillmere\), exports the ten host functions by name, loads quillmere.dll,
+// gives each icon a window of its own and records every host call. Run without
+// scripted options it is a small interactive dock; with them it drives the docklet for
+// tests, demos and checks.
+#include <windows.h>
+#include <commdlg.h>
+#include <fcntl.h>
+#include <io.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+#include "core/docklet.h"
+#include "core/entry.h"
+#include "core/gdiplus.h"
+#include "core/unique.h"
+
+using namespace qm;
+
+namespace {
+
+struct Options {
+    std::string ini;
+    std::vector<std::string> sections;
+    std::string relativeFolder = ".\\Docklets\\Quillmere\\";
+    std::string overlayPng, iconPng, browseResult;
+    std::vector<std::string> without;
+    bool untilRefreshed = false, label = false, log = false, save = false;
+    double seconds = -1;
+};
+
+struct Icon {
+    int index = 0;
+    HWND hwnd = nullptr;
+    _DOCKLET_DATA* pData = nullptr;
+    std::string section;
+    std::string label;
+    std::string image;
+    GpImage* pOverlay = nullptr;  // owned by the host once handed over
+    int attention = 0;
+    int lockDepth = 0;
+    bool removed = false;
+};
+
+Options g_opt;
+std::vector<Icon*> g_icons;
+CriticalSection g_lock;
+std::string g_root;
+HMODULE g_hDocklet = nullptr;
+
+struct Entry {
+    PFN_OnCreate OnCreate;
+    PFN_OnDestroy OnDestroy;
+    PFN_OnSave OnSave;
+    PFN_OnProcessMessage OnProcessMessage;
+    PFN_OnClick OnLeftButtonClick;
+    PFN_OnClick OnRightButtonClick;
+    PFN_OnConfigure OnConfigure;
+    PFN_OnAbout OnAbout;
+} g_entry;
+
+// Console output in UTF-8, converted from the process code page the host speaks.
+void Print(const char* szAnsiText) {
+    int n = MultiByteToWideChar(CP_ACP, 0, szAnsiText, -1, nullptr, 0);
+    std::wstring wide(n > 0 ? n : 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, szAnsiText, -1, &wide[0], n);
+    int m = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(m > 0 ? m : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &utf8[0], m, nullptr, nullptr);
+    fputs(utf8.c_str(), stdout);
+    fflush(stdout);
+}
+
+void Log(const char* szFormat, ...) {
+    if (!g_opt.log) return;
+    char sz[4096];
+    va_list args;
+    va_start(args, szFormat);
+    vsnprintf(sz, sizeof(sz) - 2, szFormat, args);
+    va_end(args);
+    strcat(sz, "\n");
+    Print(sz);
+}
+
+Icon* FindIcon(HWND hwnd) {
+    for (Icon* p : g_icons)
+        if (p->hwnd == hwnd) return p;
+    return nullptr;
+}
+
+void DisposeOverlay(Icon* p) {
+    if (p->pOverlay) GdipDisposeImage(p->pOverlay);
+    p->pOverlay = nullptr;
+}
+
+// Draws the base image and the overlay over it into a size x size ARGB bitmap.
+GpBitmap* ComposeIcon(Icon* p, int size, bool withBase) {
+    GpBitmap* pBitmap = nullptr;
+    if (GdipCreateBitmapFromScan0(size, size, 0, PixelFormat32bppARGB, nullptr, &pBitmap) != Gdiplus::Ok) return nullptr;
+    GdipGraphicsPtr g;
+    GdipGetImageGraphicsContext(pBitmap, g.put());
+    GdipSetInterpolationMode(g.get(), Gdiplus::InterpolationModeHighQualityBicubic);
+    GdipGraphicsClear(g.get(), 0);
+    if (withBase && !p->image.empty()) {
+        wchar_t szPath[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, p->image.c_str(), -1, szPath, MAX_PATH);
+        GdipImagePtr base;
+        if (GdipLoadImageFromFile(szPath, base.put()) == Gdiplus::Ok)
+            GdipDrawImageRectI(g.get(), base.get(), 0, 0, size, size);
+    }
+    if (p->pOverlay) GdipDrawImageRectI(g.get(), p->pOverlay, 0, 0, size, size);
+    return pBitmap;
+}
+
+bool SavePng(GpBitmap* pBitmap, const std::string& path) {
+    wchar_t szPath[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, szPath, MAX_PATH);
+    return GdipSaveImageToFile(pBitmap, szPath, &PngEncoderClsid(), nullptr) == Gdiplus::Ok;
+}
+
+std::string FullPath(const std::string& path) {
+    char sz[MAX_PATH];
+    DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, sz, nullptr);
+    return n && n < MAX_PATH ? std::string(sz) : path;
+}
+
+// Hides one of the host's exports from GetProcAddress by shortening its name by one
+// character (the table stays sorted), so the docklet meets a host that lacks it.
+void HideExport(const std::string& name) {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    if (!dir.VirtualAddress) return;
+    auto* exp = reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
+    auto* names = reinterpret_cast<DWORD*>(base + exp->AddressOfNames);
+    for (DWORD i = 0; i < exp->NumberOfNames; ++i) {
+        char* sz = reinterpret_cast<char*>(base + names[i]);
+        if (name != sz) continue;
+        DWORD old;
+        size_t len = strlen(sz);
+        VirtualProtect(sz, len, PAGE_READWRITE, &old);
+        sz[len - 1] = 0;
+        VirtualProtect(sz, len, old, &old);
+    }
+}
+
+const int c_iIconSize = 128;
+const int c_iCellW = 160, c_iCellH = 180;
+const UINT WM_HOST_REMOVE = WM_APP + 1;
+
+void DestroyIcon(Icon* p, bool save) {
+    if (!p->pData) return;
+    if (save && !g_opt.ini.empty()) {
+        g_entry.OnSave(p->pData, const_cast<char*>(g_opt.ini.c_str()), const_cast<char*>(p->section.c_str()), FALSE);
+        Log("OnSave(%d)", p->index);
+    }
+    _DOCKLET_DATA* pData = p->pData;
+    p->pData = nullptr;
+    g_entry.OnDestroy(pData, p->hwnd);
+    Log("OnDestroy(%d)", p->index);
+}
+
+void PaintIcon(HWND hwnd, HDC hdc) {
+    RECT rc;
+    GetClientRect(hwnd, &rc);
+    FillRect(hdc, &rc, static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)));
+    std::string label;
+    GdipBitmapPtr composed;
+    {
+        ScopedLock lock(g_lock);
+        Icon* p = FindIcon(hwnd);
+        if (!p) return;
+        label = p->label;
+        composed.reset(ComposeIcon(p, c_iIconSize, true));
+    }
+    GdipGraphicsPtr g;
+    if (composed && GdipCreateFromHDC(hdc, g.put()) == Gdiplus::Ok)
+        GdipDrawImageRectI(g.get(), composed.get(), (rc.right - c_iIconSize) / 2, 8, c_iIconSize, c_iIconSize);
+    SetBkMode(hdc, TRANSPARENT);
+    SetTextColor(hdc, RGB(255, 255, 255));
+    RECT rcText = {4, c_iIconSize + 14, rc.right - 4, rc.bottom - 4};
+    DrawTextA(hdc, label.c_str(), -1, &rcText, DT_CENTER | DT_WORDBREAK | DT_END_ELLIPSIS | DT_NOPREFIX);
+}
+
+LRESULT CALLBACK IconWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    Icon* p;
+    {
+        ScopedLock lock(g_lock);
+        p = FindIcon(hwnd);
+    }
+    switch (uMsg) {
+    case WM_PAINT: {
+        PaintDC dc(hwnd);
+        PaintIcon(hwnd, dc.get());
+        return 0;
+    }
+    case WM_TIMER:
+        if (p && p->pData) g_entry.OnProcessMessage(p->pData, hwnd, uMsg, wParam, lParam);
+        return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+        if (p && p->pData) {
+            POINT pt = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            SIZE size = {c_iIconSize, c_iIconSize};
+            if (uMsg == WM_LBUTTONUP)
+                g_entry.OnLeftButtonClick(p->pData, &pt, &size);
+            else
+                g_entry.OnRightButtonClick(p->pData, &pt, &size);
+        }
+        return 0;
+    case WM_HOST_REMOVE:
+        if (p) DestroyIcon(p, false);
+        DestroyWindow(hwnd);
+        return 0;
+    case WM_CLOSE:
+        if (p) DestroyIcon(p, true);
+        DestroyWindow(hwnd);
+        return 0;
+    case WM_DESTROY: {
+        bool any = false;
+        ScopedLock lock(g_lock);
+        if (p) p->hwnd = nullptr;
+        for (Icon* q : g_icons) any = any || q->hwnd;
+        if (!any) PostQuitMessage(0);
+        return 0;
+    }
+    }
+    return DefWindowProcW(hwnd, uMsg, wParam, lParam);
+}
+
+void Repaint(HWND hwnd) {
+    InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+bool AllRefreshed() {
+    for (Icon* p : g_icons) {
+        if (!p->pData) continue;
+        if (p->pData->hRefreshThread || p->pData->bRefreshing) return false;
+    }
+    return true;
+}
+
+// Dispatches messages for up to dwMs, or until done() says so.
+template <typename Done>
+void PumpFor(DWORD dwMs, Done done) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) return;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done() || GetTickCount() - start >= dwMs) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+void Usage() {
+    Print("usage: dockhost [--ini FILE] [--section NAME]... [--docklet-folder .\\REL\\]\n"
+          "                [--until-refreshed] [--seconds N] [--overlay FILE.png] [--icon FILE.png]\n"
+          "                [--label] [--log] [--save] [--without HOSTFUNCTION]... [--browse-result PATH]\n"
+          "Without --until-refreshed or --seconds the dock runs interactively until its icons close.\n");
+}
+
+bool ParseArgs(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto next = [&](std::string& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--ini" && next(v)) g_opt.ini = FullPath(v);
+        else if (a == "--section" && next(v)) g_opt.sections.push_back(v);
+        else if (a == "--docklet-folder" && next(v)) g_opt.relativeFolder = v;
+        else if (a == "--until-refreshed") g_opt.untilRefreshed = true;
+        else if (a == "--seconds" && next(v)) g_opt.seconds = atof(v.c_str());
+        else if (a == "--overlay" && next(v)) g_opt.overlayPng = v;
+        else if (a == "--icon" && next(v)) g_opt.iconPng = v;
+        else if (a == "--label") g_opt.label = true;
+        else if (a == "--log") g_opt.log = true;
+        else if (a == "--save") g_opt.save = true;
+        else if (a == "--without" && next(v)) g_opt.without.push_back(v);
+        else if (a == "--browse-result" && next(v)) g_opt.browseResult = v;
+        else {
+            Usage();
+            return false;
+        }
+    }
+    if (g_opt.sections.empty()) g_opt.sections.push_back("Quillmere");
+    return true;
+}
+
+template <typename T>
+bool Resolve(T& fn, const char* name) {
+    fn = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(g_hDocklet, name)));
+    if (!fn) fprintf(stderr, "dockhost: quillmere.dll lacks %s\n", name);
+    return fn != nullptr;
+}
+
+}  // namespace
+
+// ---- The host functions, exported by name (dockhost.def) ----
+extern "C" {
+
+BOOL __stdcall DockletSetLabel(HWND hwnd, char* szLabel) {
+    ScopedLock lock(g_lock);
+    Icon* p = FindIcon(hwnd);
+    if (!p) return FALSE;
+    p->label = szLabel ? szLabel : "";
+    Log("DockletSetLabel(%d, \"%s\")", p->index, p->label.c_str());
+    Repaint(hwnd);
+    return TRUE;
+}
+
+BOOL __stdcall DockletSetImageOverlay(HWND hwnd, void* pImage, BOOL bAutomaticallyDeleteImage) {
+    ScopedLock lock(g_lock);
+    Icon* p = FindIcon(hwnd);
+    if (!p) {
+        if (pImage && bAutomaticallyDeleteImage) GdipDisposeImage(static_cast<GpImage*>(pImage));
+        return FALSE;
+    }
+    DisposeOverlay(p);
+    p->pOverlay = static_cast<GpImage*>(pImage);
+    UINT w = 0, h = 0;
+    if (p->pOverlay) {
+        GdipGetImageWidth(p->pOverlay, &w);
+        GdipGetImageHeight(p->pOverlay, &h);
+    }
+    Log("DockletSetImageOverlay(%d, %ux%u, %d)", p->index, w, h, bAutomaticallyDeleteImage);
+    Repaint(hwnd);
+    return TRUE;
+}
+
+BOOL __stdcall DockletSetImageFile(HWND hwnd, char* szImage) {
+    ScopedLock lock(g_lock);
+    Icon* p = FindIcon(hwnd);
+    if (!p) return FALSE;
+    p->image = szImage ? szImage : "";
+    Log("DockletSetImageFile(%d, \"%s\")", p->index, p->image.c_str());
+    Repaint(hwnd);
+    return TRUE;
+}
+
+BOOL __stdcall DockletBrowseForImage(HWND hwndParent, char* szImage, char* szAlternativeRelativeRoot) {
+    Log("DockletBrowseForImage(\"%s\", \"%s\")", szImage ? szImage : "",
+        szAlternativeRelativeRoot ? szAlternativeRelativeRoot : "");
+    if (!szImage) return FALSE;
+    if (!g_opt.browseResult.empty()) {
+        lstrcpynA(szImage, g_opt.browseResult.c_str(), 270);
+        return TRUE;
+    }
+    if (g_opt.untilRefreshed || g_opt.seconds >= 0) return FALSE;
+    char szFile[270];
+    lstrcpynA(szFile, szImage, sizeof(szFile));
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = hwndParent;
+    ofn.lpstrFilter = "Images (*.png;*.ico;*.bmp;*.jpg;*.gif)\0*.png;*.ico;*.bmp;*.jpg;*.jpeg;*.gif\0All files\0*.*\0";
+    ofn.lpstrFile = szFile;
+    ofn.nMaxFile = sizeof(szFile);
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameA(&ofn)) return FALSE;
+    lstrcpynA(szImage, szFile, 270);
+    return TRUE;
+}
+
+void* __stdcall DockletLoadGDIPlusImage(char* szImage) {
+    Log("DockletLoadGDIPlusImage(\"%s\")", szImage ? szImage : "");
+    if (!szImage) return nullptr;
+    wchar_t szPath[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, szImage, -1, szPath, MAX_PATH);
+    GpImage* pImage = nullptr;
+    if (GdipLoadImageFromFile(szPath, &pImage) != Gdiplus::Ok) return nullptr;
+    return pImage;
+}
+
+void __stdcall DockletLockMouseEffect(HWND hwnd, BOOL bLock) {
+    ScopedLock lock(g_lock);
+    Icon* p = FindIcon(hwnd);
+    if (!p) return;
+    p->lockDepth += bLock ? 1 : -1;
+    Log("DockletLockMouseEffect(%d, %d)", p->index, bLock);
+}
+
+void __stdcall DockletDoAttentionAnimation(HWND hwnd) {
+    ScopedLock lock(g_lock);
+    Icon* p = FindIcon(hwnd);
+    if (!p) return;
+    ++p->attention;
+    Log("DockletDoAttentionAnimation(%d)", p->index);
+}
+
+void __stdcall DockletGetRootFolder(HWND, char* szFolder) {
+    if (szFolder) lstrcpynA(szFolder, g_root.c_str(), MAX_PATH);
+}
+
+void __stdcall DockletGetRelativeFolder(HWND, char* szFolder) {
+    if (szFolder) lstrcpynA(szFolder, g_opt.relativeFolder.c_str(), MAX_PATH);
+}
+
+void __stdcall DockletRemoveSelf(HWND hwnd, WPARAM) {
+    ScopedLock lock(g_lock);
+    Icon* p = FindIcon(hwnd);
+    if (!p) return;
+    p->removed = true;
+    Log("DockletRemoveSelf(%d)", p->index);
+    PostMessageW(hwnd, WM_HOST_REMOVE, 0, 0);
+}
+
+}  // extern "C"
+
+int main(int argc, char** argv) {
+    _setmode(_fileno(stdout), _O_BINARY);
+    if (!ParseArgs(argc, argv)) return 2;
+    for (const std::string& name : g_opt.without) HideExport(name);
+
+    char szExe[MAX_PATH];
+    GetModuleFileNameA(nullptr, szExe, MAX_PATH);
+    g_root = szExe;
+    g_root.erase(g_root.find_last_of('\\') + 1);
+    std::string rel = g_opt.relativeFolder;
+    if (rel.rfind(".\\", 0) == 0) rel.erase(0, 2);
+    std::string dllPath = g_root + rel + "quillmere.dll";
+
+    ULONG_PTR gdiplusToken = 0;
+    Gdiplus::GdiplusStartupInput input;
+    Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
+    OleInitialize(nullptr);
+
+    g_hDocklet = LoadLibraryA(dllPath.c_str());
+    if (!g_hDocklet) {
+        fprintf(stderr, "dockhost: cannot load %s (%lu)\n", dllPath.c_str(), GetLastError());
+        return 1;
+    }
+    if (!Resolve(g_entry.OnCreate, "OnCreate") || !Resolve(g_entry.OnDestroy, "OnDestroy") ||
+        !Resolve(g_entry.OnSave, "OnSave") || !Resolve(g_entry.OnProcessMessage, "OnProcessMessage") ||
+        !Resolve(g_entry.OnLeftButtonClick, "OnLeftButtonClick") ||
+        !Resolve(g_entry.OnRightButtonClick, "OnRightButtonClick") || !Resolve(g_entry.OnConfigure, "OnConfigure") ||
+        !Resolve(g_entry.OnAbout, "OnAbout"))
+        return 1;
+
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = IconWndProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursor(nullptr, IDC_HAND);
+    wc.lpszClassName = L"DockhostIcon";
+    RegisterClassExW(&wc);
+
+    bool scripted = g_opt.untilRefreshed || g_opt.seconds >= 0;
+    for (size_t i = 0; i < g_opt.sections.size(); ++i) {
+        auto* p = new Icon();
+        p->index = static_cast<int>(i);
+        p->section = g_opt.sections[i];
+        wchar_t szTitle[300];
+        swprintf(szTitle, 300, L"dockhost - %hs", p->section.c_str());
+        p->hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, L"DockhostIcon", szTitle, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                                  40 + static_cast<int>(i) * (c_iCellW + 10), 40, c_iCellW, c_iCellH + 30, nullptr,
+                                  nullptr, wc.hInstance, nullptr);
+        {
+            ScopedLock lock(g_lock);
+            g_icons.push_back(p);
+        }
+        char* ini = g_opt.ini.empty() ? nullptr : const_cast<char*>(g_opt.ini.c_str());
+        char* section = g_opt.ini.empty() ? nullptr : const_cast<char*>(p->section.c_str());
+        _DOCKLET_DATA* pData = g_entry.OnCreate(p->hwnd, g_hDocklet, ini, section);
+        Log("OnCreate(%d) -> %s", p->index, pData ? "instance" : "null");
+        {
+            ScopedLock lock(g_lock);
+            p->pData = pData;
+        }
+        if (!scripted) ShowWindow(p->hwnd, SW_SHOWNOACTIVATE);
+    }
+
+    if (!scripted) {
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    } else {
+        if (g_opt.untilRefreshed) {
+            PumpFor(60000, [] { return AllRefreshed(); });
+            PumpFor(100, [] { return false; });
+        }
+        if (g_opt.seconds > 0) PumpFor(static_cast<DWORD>(g_opt.seconds * 1000), [] { return false; });
+    }
+
+    // Reports and snapshots of the first icon, then save and destroy.
+    Icon* first = g_icons.empty() ? nullptr : g_icons[0];
+    int rc = 0;
+    if (first) {
+        ScopedLock lock(g_lock);
+        if (g_opt.label) {
+            Print(("label: " + first->label + "\n").c_str());
+        }
+        if (!g_opt.overlayPng.empty()) {
+            GdipBitmapPtr bmp(ComposeIcon(first, 256, false));
+            if (!bmp || !SavePng(bmp.get(), g_opt.overlayPng)) rc = 1;
+        }
+        if (!g_opt.iconPng.empty()) {
+            GdipBitmapPtr bmp(ComposeIcon(first, 256, true));
+            if (!bmp || !SavePng(bmp.get(), g_opt.iconPng)) rc = 1;
+        }
+    }
+    for (Icon* p : g_icons) {
+        DestroyIcon(p, g_opt.save);
+        if (p->hwnd) DestroyWindow(p->hwnd);
+        DisposeOverlay(p);
+        delete p;
+    }
+    g_icons.clear();
+    FreeLibrary(g_hDocklet);
+    OleUninitialize();
+    Gdiplus::GdiplusShutdown(gdiplusToken);
+    return rc;
+}

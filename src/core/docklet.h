@@ -1,0 +1,111 @@
+// The records shared by the whole docklet: the per-instance record, feed profiles and
+// feed items, with the constants every subsystem uses.
+#pragma once
+#include <windows.h>
+#include "core/dynarray.h"
+#include "core/unique.h"
+
+#define IDT_REFRESH 123240
+#define REFRESH_INTERVAL 3600000
+
+#define FEED_FORMAT_RSS 1
+#define FEED_FORMAT_ATOM 4
+
+#define ITEM_ACTION_VIEWER 1
+#define ITEM_ACTION_BROWSER 2
+#define ITEM_ACTION_APPLICATION 4
+
+// Bits of iDockletInfo (text on the icon) and iLabelInfo (dock label).
+#define INFO_HIDE 1
+#define INFO_TITLE 2
+#define INFO_ITEM_TITLE 4
+#define INFO_ITEM_LINK 8
+#define INFO_PROFILE_TITLE 16
+
+// One feed item: filled once by the parser, never changed afterwards.
+struct _RSSFEED_DATA {
+    wchar_t szTitle[501];
+    wchar_t szLink[2049];
+    wchar_t szPubDate[101];
+    wchar_t* pszDescription;  // owned; new wchar_t[], never null in a stored record
+    wchar_t szItemFile[260];
+};
+
+// One feed profile; owned by the instance's profiles array.
+struct _PROFILE_DATA {
+    wchar_t szTitle[501];
+    wchar_t szURL[2049];
+    int iFeedFormat;
+    wchar_t szBackgroundImage[270];
+    wchar_t szMenuIcon[270];
+};
+
+typedef AeDynArray<_RSSFEED_DATA*> FeedItemList;
+typedef AeDynArray<_PROFILE_DATA*> ProfileList;
+
+// The per-instance record. The fields up to iViewMode are the docklet's own state and
+// settings; the ones after it coordinate the threads that share the record.
+struct _DOCKLET_DATA {
+    HWND hwndDocklet = nullptr;
+    HINSTANCE hInstance = nullptr;
+    wchar_t szTitle[500] = {};
+    unsigned int iDockletInfo = 0;
+    unsigned int iLabelInfo = 0;
+    FeedItemList items;
+    int iCurrentItem = 0;
+    unsigned int iProfileCount = 0;
+    ProfileList profiles;
+    int iCurrentProfile = -1;
+    wchar_t szFontName[32] = {};
+    int iFontSize = 0;
+    COLORREF crFontColor = 0;
+    BYTE bFontAlpha = 0;
+    COLORREF crBackgroundColor = 0;
+    BYTE bBackgroundAlpha = 0;
+    int bFramedBackground = 0;
+    int bRoundedCorners = 0;
+    wchar_t szImagesFolder[270] = {};
+    wchar_t szBackgroundImage[270] = {};
+    wchar_t szMenuIcon[270] = {};
+    HBITMAP hMenuBitmap = nullptr;
+    unsigned int iItemAction = 0;
+    int iPosX = 0, iPosY = 0, iWidth = 0, iHeight = 0;
+    int bSavePos = 0;
+    wchar_t szApplication[270] = {};
+    volatile LONG bRefreshing = 0;
+    volatile LONG bLoadingPage = 0;
+    HANDLE hRefreshThread = nullptr;
+    HANDLE hPageThread = nullptr;
+    HWND hwndViewer = nullptr;
+    wchar_t* pszPageFile = nullptr;
+    int iViewMode = 0;
+
+    // --- thread coordination (not settings) ---
+    // References: one for the host (OnCreate to OnDestroy) and one per running thread.
+    // The record's memory is freed with the last one.
+    volatile LONG lRefs = 1;
+    // Set once by OnDestroy; threads check it at their safe points and then drop their
+    // results instead of touching the instance.
+    volatile LONG bStopping = 0;
+    // Guards items, iCurrentItem, the thread handles and the active profile's title and
+    // format while a worker writes them. Held briefly; never while waiting on a thread.
+    qm::CriticalSection csState;
+    // Serialises display updates so two threads never interleave their host calls.
+    qm::CriticalSection csDisplay;
+    // Message-only window on the user-interface thread; other threads post to it for the
+    // work that must happen on that thread (arming the timer, navigating the viewer).
+    HWND hwndNotify = nullptr;
+    DWORD dwUIThreadId = 0;
+    bool bOleInitialized = false;
+    bool bGdiplusStarted = false;
+};
+
+// Private messages of the notification window.
+#define WM_QM_ARMTIMER (WM_APP + 0x51)
+#define WM_QM_CALLBACK (WM_APP + 0x52)  // wParam: void (*)(void*), lParam: argument
+
+// Copies src into a fixed wide buffer, cut to fit, always terminated.
+void CopyText(wchar_t* dst, size_t cch, const wchar_t* src);
+// 8-bit (process code page) to wide and back, cut to fit, always terminated.
+void AnsiToWide(wchar_t* dst, size_t cch, const char* src);
+void WideToAnsi(char* dst, size_t cb, const wchar_t* src);

@@ -1,0 +1,115 @@
+#include "core/entry.h"
+#include <cstdio>
+#include <cstring>
+#include "core/host.h"
+#include "core/instance.h"
+#include "core/settings.h"
+#include "feed/refresh.h"
+
+// No exception may cross into the host: each entry point that can meet one (the arrays
+// throw when memory runs out) catches it and leaves the instance as it stands.
+#define GUARD_BEGIN try {
+#define GUARD_END(failure) \
+    }                      \
+    catch (...) {          \
+        failure;           \
+    }
+
+namespace {
+void CopyBounded(char* dst, size_t cb, const char* src) {
+    if (!dst) return;
+    strncpy(dst, src, cb - 1);
+    dst[cb - 1] = 0;
+}
+}  // namespace
+
+extern "C" {
+
+void __stdcall OnGetInformation(char* szName, char* szAuthor, int* iVersion, char* szNotes) {
+    if (szName) CopyBounded(szName, 256, "Quillmere");
+    if (szAuthor) CopyBounded(szAuthor, 256, "The Quillmere team");
+    if (iVersion) *iVersion = 100;
+    if (szNotes)
+        CopyBounded(szNotes, 2048,
+                    "Shows the latest items of your RSS and Atom feeds on a dock icon and opens them in a click.");
+}
+
+_DOCKLET_DATA* __stdcall OnCreate(HWND hwndDocklet, HINSTANCE hInstance, char* szIni, char* szIniGroup) {
+    GUARD_BEGIN
+    return CreateDocklet(hwndDocklet, hInstance, szIni, szIniGroup);
+    GUARD_END(return nullptr)
+}
+
+void __stdcall OnDestroy(_DOCKLET_DATA* pData, HWND) {
+    GUARD_BEGIN
+    DestroyDocklet(pData);
+    GUARD_END((void)0)
+}
+
+void __stdcall OnSave(_DOCKLET_DATA* pData, char* szIni, char* szIniGroup, BOOL) {
+    GUARD_BEGIN
+    SaveSettings(pData, szIni, szIniGroup);
+    GUARD_END((void)0)
+}
+
+BOOL __stdcall OnExportFiles(_DOCKLET_DATA* pData, char* szFileRelativeOut, int iteration) {
+    if (!pData || !szFileRelativeOut || iteration != 0) return FALSE;
+    char szRelative[MAX_PATH + 10] = {};
+    HostGetRelativeFolder(pData->hwndDocklet, szRelative);
+    szRelative[MAX_PATH] = 0;
+    char szImages[270];
+    WideToAnsi(szImages, sizeof(szImages), pData->szImagesFolder);
+    snprintf(szFileRelativeOut, 261, "%s%s", szRelative, szImages);
+    return TRUE;
+}
+
+void __stdcall OnProcessMessage(_DOCKLET_DATA* pData, HWND, UINT uMsg, WPARAM wParam, LPARAM) {
+    if (uMsg == WM_TIMER && wParam == IDT_REFRESH) {
+        GUARD_BEGIN
+        StartRefresh(pData);
+        GUARD_END((void)0)
+    }
+}
+
+BOOL __stdcall OnLeftButtonClick(_DOCKLET_DATA* pData, POINT*, SIZE*) {
+    return pData ? TRUE : FALSE;
+}
+
+BOOL __stdcall OnRightButtonClick(_DOCKLET_DATA* pData, POINT*, SIZE*) {
+    return pData ? TRUE : FALSE;
+}
+
+BOOL __stdcall OnDoubleClick(_DOCKLET_DATA*, POINT*, SIZE*) {
+    return FALSE;
+}
+
+void __stdcall OnConfigure(_DOCKLET_DATA* pData) {
+    if (!pData) return;
+    if (pData->hwndViewer) SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0);
+    DialogBoxParamW(pData->hInstance, MAKEINTRESOURCEW(108), pData->hwndDocklet, ConfigureDocklet,
+                    reinterpret_cast<LPARAM>(pData));
+}
+
+INT_PTR __stdcall OnAbout(_DOCKLET_DATA* pData) {
+    HWND hwndOwner = pData ? pData->hwndDocklet : nullptr;
+    HINSTANCE hInstance = pData ? pData->hInstance : nullptr;
+    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(102), hwndOwner, AboutDocklet, 0);
+}
+
+INT_PTR CALLBACK ConfigureDocklet(HWND hDlg, UINT uMsg, WPARAM, LPARAM) {
+    if (uMsg == WM_INITDIALOG) {
+        EndDialog(hDlg, IDCANCEL);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+INT_PTR CALLBACK AboutDocklet(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
+    if (uMsg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        EndDialog(hDlg, LOWORD(wParam));
+        return TRUE;
+    }
+    return uMsg == WM_INITDIALOG;
+}
+
+}  // extern "C"

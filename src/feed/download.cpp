@@ -1,0 +1,5 @@
+#include "feed/download.h"
+
+bool RetrieveFeed(_DOCKLET_DATA*) {
+    return false;
+}

@@ -1,0 +1,6 @@
+// The "AX" window class that hosts an ActiveX control (the viewer's browser).
+#pragma once
+#include <windows.h>
+
+BOOL RegisterAXClass(HINSTANCE hInstance);
+BOOL UnregisterAXClass(HINSTANCE hInstance);
