@@ -5,6 +5,7 @@
 #include "core/instance.h"
 #include "core/settings.h"
 #include "feed/refresh.h"
+#include "presentation/menus.h"
 
 // No exception may cross into the host: each entry point that can meet one (the arrays
 // throw when memory runs out) catches it and leaves the instance as it stands.
@@ -72,11 +73,15 @@ void __stdcall OnProcessMessage(_DOCKLET_DATA* pData, HWND, UINT uMsg, WPARAM wP
 }
 
 BOOL __stdcall OnLeftButtonClick(_DOCKLET_DATA* pData, POINT*, SIZE*) {
-    return pData ? TRUE : FALSE;
+    GUARD_BEGIN
+    return ShowItemMenu(pData);
+    GUARD_END(return pData ? TRUE : FALSE)
 }
 
 BOOL __stdcall OnRightButtonClick(_DOCKLET_DATA* pData, POINT*, SIZE*) {
-    return pData ? TRUE : FALSE;
+    GUARD_BEGIN
+    return ShowContextMenu(pData);
+    GUARD_END(return pData ? TRUE : FALSE)
 }
 
 BOOL __stdcall OnDoubleClick(_DOCKLET_DATA*, POINT*, SIZE*) {
@@ -94,22 +99,6 @@ INT_PTR __stdcall OnAbout(_DOCKLET_DATA* pData) {
     HWND hwndOwner = pData ? pData->hwndDocklet : nullptr;
     HINSTANCE hInstance = pData ? pData->hInstance : nullptr;
     return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(102), hwndOwner, AboutDocklet, 0);
-}
-
-INT_PTR CALLBACK ConfigureDocklet(HWND hDlg, UINT uMsg, WPARAM, LPARAM) {
-    if (uMsg == WM_INITDIALOG) {
-        EndDialog(hDlg, IDCANCEL);
-        return TRUE;
-    }
-    return FALSE;
-}
-
-INT_PTR CALLBACK AboutDocklet(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {
-    if (uMsg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-        EndDialog(hDlg, LOWORD(wParam));
-        return TRUE;
-    }
-    return uMsg == WM_INITDIALOG;
 }
 
 }  // extern "C"

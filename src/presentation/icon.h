@@ -1,8 +1,22 @@
-// What the dock icon and label show, and the small images made for menus and previews.
+// What the dock icon and label show, and the small images made for menus, previews and
+// the viewer's window icon.
 #pragma once
 #include "core/docklet.h"
+#include "core/gdiplus.h"
 
-// Sets the dock label and hands a freshly drawn overlay to the host.
+#define OVERLAY_SIZE 256
+#define MENU_PICTURE_SIZE 16
+
+// Sets the dock label and hands a freshly drawn overlay to the host. Safe from any
+// thread; updates of one instance never interleave.
 void UpdateDockDisplay(_DOCKLET_DATA* pData);
+// The text that the bit set iInfo (iDockletInfo or iLabelInfo) asks for, into szOut.
+void SelectDisplayText(_DOCKLET_DATA* pData, unsigned int iInfo, wchar_t* szOut, size_t cchOut);
+// A new 256 x 256 overlay bitmap with the icon text; the caller owns it.
+qm::GpBitmap* RenderIconOverlay(_DOCKLET_DATA* pData);
 // A 16 x 16 bitmap of the image file for menus, or null. The caller deletes it.
 HBITMAP CreateMenuBitmap(const wchar_t* szImage);
+// Shows the image file scaled to fit an iEdge x iEdge square in a picture control.
+void SetImagePreview(HWND hDlg, int iControl, const wchar_t* szImage, int iEdge);
+// Makes an icon of hBitmap with crTransparent as the transparent colour.
+HRESULT CreateIconFromBitmap(HDC hdc, HBITMAP hBitmap, COLORREF crTransparent, HICON* phIconOut);

@@ -1,0 +1,5 @@
+#include "feed/urlcheck.h"
+
+bool CheckFeedURL(_PROFILE_DATA*) {
+    return false;
+}

@@ -1,0 +1,182 @@
+// The entry points through the built DLL, loaded as the dock loads it; the test
+// executable plays the dock and records the host calls.
+#include <gtest/gtest.h>
+#include <cstring>
+#include <string>
+#include "core/entry.h"
+#include "core/instance.h"
+#include "support/testhost.h"
+
+namespace {
+
+struct Dll {
+    HMODULE h = LoadLibraryA(BuildPath("dock\\Docklets\\Quillmere\\quillmere.dll").c_str());
+    ~Dll() { if (h) FreeLibrary(h); }
+    template <typename T>
+    T Get(const char* name) { return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(h, name))); }
+};
+
+struct LifecycleTest : testing::Test {
+    Dll dll;
+    PFN_OnCreate pfnCreate = nullptr;
+    PFN_OnDestroy pfnDestroy = nullptr;
+    HWND hwnd = CreateDockWindow();
+    void SetUp() override {
+        ResetHost();
+        ASSERT_TRUE(dll.h) << "quillmere.dll not found";
+        pfnCreate = dll.Get<PFN_OnCreate>("OnCreate");
+        pfnDestroy = dll.Get<PFN_OnDestroy>("OnDestroy");
+    }
+    void TearDown() override { DestroyWindow(hwnd); }
+    static bool Idle(void* p) {
+        auto* pData = static_cast<_DOCKLET_DATA*>(p);
+        return !pData->hRefreshThread;
+    }
+};
+
+}  // namespace
+
+TEST_F(LifecycleTest, ExportsAllEntryPointsUndecorated) {
+    for (const char* name : {"OnGetInformation", "OnCreate", "OnDestroy", "OnSave", "OnExportFiles",
+                             "OnProcessMessage", "OnLeftButtonClick", "OnRightButtonClick", "OnDoubleClick",
+                             "OnLeftButtonHeld", "OnConfigure", "OnAbout", "ConfigureDocklet", "AboutDocklet"})
+        EXPECT_NE(GetProcAddress(dll.h, name), nullptr) << name;
+    EXPECT_EQ(GetProcAddress(dll.h, "OnDoubleClick"), GetProcAddress(dll.h, "OnLeftButtonHeld"));
+}
+
+TEST_F(LifecycleTest, GetInformationIsBounded) {
+    char name[256], author[256], notes[2048];
+    int version = 0;
+    dll.Get<PFN_OnGetInformation>("OnGetInformation")(name, author, &version, notes);
+    EXPECT_STREQ(name, "Quillmere");
+    EXPECT_EQ(version, 100);
+    EXPECT_LT(strlen(author), 256u);
+    EXPECT_GT(strlen(notes), 0u);
+}
+
+TEST_F(LifecycleTest, NullSettingsGiveDefaultsLabelAndAnIdleRefresh) {
+    _DOCKLET_DATA* pData = pfnCreate(hwnd, dll.h, nullptr, nullptr);
+    ASSERT_NE(pData, nullptr);
+    EXPECT_EQ(HostSnapshot().label, "Quillmere");
+    EXPECT_STREQ(pData->szTitle, L"Quillmere");
+    EXPECT_EQ(pData->iCurrentProfile, -1);
+    // The icon is the docklet-wide image, resolved into the images folder.
+    std::string image = HostSnapshot().imageFile;
+    EXPECT_NE(image.find("Docklets\\Quillmere\\icons\\background.png"), std::string::npos) << image;
+    EXPECT_TRUE(PumpUntil(5000, Idle, pData));
+    PumpFor(50);
+    // With no profile the worker ends at once and re-arms the timer on this thread.
+    EXPECT_TRUE(KillTimer(hwnd, IDT_REFRESH));
+    pfnDestroy(pData, hwnd);
+}
+
+TEST_F(LifecycleTest, ExportFilesReportsTheImagesFolderOnce) {
+    SetHostFolders("C:\\dock\\", ".\\Docklets\\Quillmere\\");
+    _DOCKLET_DATA* pData = pfnCreate(hwnd, dll.h, nullptr, nullptr);
+    ASSERT_NE(pData, nullptr);
+    auto pfnExport = dll.Get<PFN_OnExportFiles>("OnExportFiles");
+    char out[261];
+    memset(out, 'z', sizeof(out));
+    EXPECT_FALSE(pfnExport(pData, out, 1));
+    EXPECT_EQ(out[0], 'z');
+    EXPECT_TRUE(pfnExport(pData, out, 0));
+    EXPECT_STREQ(out, ".\\Docklets\\Quillmere\\icons");
+    PumpUntil(5000, Idle, pData);
+    pfnDestroy(pData, hwnd);
+}
+
+TEST_F(LifecycleTest, OtherMessagesAndClicksDoNothing) {
+    _DOCKLET_DATA* pData = pfnCreate(hwnd, dll.h, nullptr, nullptr);
+    ASSERT_NE(pData, nullptr);
+    PumpUntil(5000, Idle, pData);
+    auto pfnMessage = dll.Get<PFN_OnProcessMessage>("OnProcessMessage");
+    pfnMessage(pData, hwnd, WM_TIMER, 123241, 0);
+    pfnMessage(pData, hwnd, WM_COMMAND, IDT_REFRESH, 0);
+    EXPECT_EQ(pData->hRefreshThread, nullptr);
+    POINT pt = {};
+    SIZE size = {};
+    EXPECT_FALSE(dll.Get<PFN_OnClick>("OnDoubleClick")(pData, &pt, &size));
+    EXPECT_FALSE(dll.Get<PFN_OnClick>("OnLeftButtonHeld")(pData, &pt, &size));
+    EXPECT_FALSE(dll.Get<PFN_OnClick>("OnLeftButtonClick")(nullptr, &pt, &size));
+    EXPECT_FALSE(dll.Get<PFN_OnClick>("OnRightButtonClick")(nullptr, &pt, &size));
+    dll.Get<PFN_OnConfigure>("OnConfigure")(nullptr);
+    // The refresh timer's tick starts a refresh.
+    pfnMessage(pData, hwnd, WM_TIMER, IDT_REFRESH, 0);
+    EXPECT_TRUE(PumpUntil(5000, Idle, pData));
+    pfnDestroy(pData, hwnd);
+}
+
+TEST_F(LifecycleTest, TwoIconsShareTheWindowClasses) {
+    HWND hwnd2 = CreateDockWindow();
+    _DOCKLET_DATA* a = pfnCreate(hwnd, dll.h, nullptr, nullptr);
+    _DOCKLET_DATA* b = pfnCreate(hwnd2, dll.h, nullptr, nullptr);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    PumpUntil(5000, Idle, a);
+    PumpUntil(5000, Idle, b);
+    pfnDestroy(a, hwnd);
+    // The second icon still has its "AX" class after the first is gone.
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    EXPECT_TRUE(GetClassInfoExW(dll.h, L"AX", &wc));
+    pfnDestroy(b, hwnd2);
+    EXPECT_FALSE(GetClassInfoExW(dll.h, L"AX", &wc));
+    DestroyWindow(hwnd2);
+}
+
+// ---- threads that share the record (linked in, not through the DLL) ----
+
+namespace {
+volatile LONG g_workerDone = 0;
+volatile LONG g_workerSawStop = 0;
+void SlowWork(_DOCKLET_DATA* pData) {
+    for (int i = 0; i < 100 && !IsStopping(pData); ++i) Sleep(10);
+    // Simulates a call that cannot be interrupted (a slow server, a stuck parser).
+    Sleep(3000);
+    InterlockedExchange(&g_workerSawStop, IsStopping(pData) ? 1 : 0);
+    InterlockedExchange(&g_workerDone, 1);
+}
+void ArmFromWorker(_DOCKLET_DATA* pData) {
+    ArmRefreshTimer(pData);
+}
+bool WorkerDone(void*) { return g_workerDone != 0; }
+}  // namespace
+
+TEST(DockletThreads, DestroyAbandonsAStuckThreadAndReturnsPromptly) {
+    HWND hwnd = CreateDockWindow();
+    _DOCKLET_DATA* pData = CreateDocklet(hwnd, GetModuleHandleW(nullptr), nullptr, nullptr);
+    ASSERT_NE(pData, nullptr);
+    PumpFor(200);
+    {
+        qm::ScopedLock lock(pData->csState);
+        ASSERT_EQ(pData->hRefreshThread, nullptr);
+        g_workerDone = 0;
+        pData->hRefreshThread = StartDockletThread(pData, SlowWork);
+    }
+    Sleep(50);
+    DWORD start = GetTickCount();
+    DestroyDocklet(pData);
+    DWORD spent = GetTickCount() - start;
+    EXPECT_LT(spent, 2600u);
+    // The abandoned thread still holds the record; it ends later and frees it.
+    EXPECT_TRUE(PumpUntil(6000, WorkerDone, nullptr));
+    EXPECT_EQ(g_workerSawStop, 1);
+    DestroyWindow(hwnd);
+}
+
+TEST(DockletThreads, TimerIsArmedOnTheWindowThread) {
+    HWND hwnd = CreateDockWindow();
+    _DOCKLET_DATA* pData = CreateDocklet(hwnd, GetModuleHandleW(nullptr), nullptr, nullptr);
+    ASSERT_NE(pData, nullptr);
+    PumpFor(200);
+    KillTimer(hwnd, IDT_REFRESH);
+    g_dwLastTimerThread = 0;
+    HANDLE h = StartDockletThread(pData, ArmFromWorker);
+    WaitForSingleObject(h, 5000);
+    CloseHandle(h);
+    PumpFor(100);
+    EXPECT_EQ(g_dwLastTimerThread, GetCurrentThreadId());
+    EXPECT_TRUE(KillTimer(hwnd, IDT_REFRESH));
+    DestroyDocklet(pData);
+    DestroyWindow(hwnd);
+}

@@ -1,0 +1,55 @@
+// The recording host of the tests: every test executable exports the dock's ten host
+// functions, so the docklet code linked into it finds them by name as in the dock.
+#pragma once
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "core/docklet.h"
+
+struct HostCall {
+    std::string name;   // host function, e.g. "DockletSetLabel"
+    HWND hwnd;
+    std::string text;   // label or path, where the call carries one
+    int value;          // lock flag, overlay width, ...
+    DWORD threadId;
+};
+
+// What the host functions have seen since the last ResetHost().
+struct HostRecord {
+    std::vector<HostCall> calls;
+    std::string label;
+    std::string imageFile;
+    void* pOverlay = nullptr;  // the last overlay; the host owns it
+    int overlays = 0;
+    int attention = 0;
+    int lockDepth = 0;
+    int removeSelf = 0;
+};
+
+void ResetHost();
+// A copy of the record, taken under the host's lock.
+HostRecord HostSnapshot();
+// Calls of one host function, in order.
+std::vector<HostCall> HostCalls(const char* szName);
+// The folders the host reports; the relative folder must start with ".\" and end with "\".
+void SetHostFolders(const std::string& root, const std::string& relative);
+// What DockletBrowseForImage answers: the chosen path, or empty for cancel.
+void SetHostBrowseResult(const std::string& path);
+// Saves the last overlay as a PNG (for looking at it); false when there is none.
+bool SaveHostOverlay(const wchar_t* szPath);
+
+// Messages the docklet reported, captured instead of shown.
+void CaptureMessages();
+std::vector<std::wstring> CapturedMessages();
+
+// A top-level window owned by the calling thread to serve as hwndDocklet.
+HWND CreateDockWindow();
+// Dispatches this thread's messages for dwMs, or until done() is true.
+bool PumpUntil(DWORD dwMs, bool (*done)(void*), void* ctx);
+void PumpFor(DWORD dwMs);
+
+// Absolute Windows paths next to the test executable.
+std::string TestExeFolder();         // ends in a backslash
+std::string BuildPath(const char* rel);  // relative to the build folder
+// A fresh empty folder under the temporary folder; ends in a backslash.
+std::string MakeTempFolder(const char* tag);

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The main job: serves the bundled sample feed on 127.0.0.1, runs the stand-in dock with
+# the docklet on a settings file that follows it until the first refresh has ended, and
+# leaves what the dock shows in out/: the icon as a PNG, the label, the host calls.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/setup.sh
+bash tools/build.sh >/dev/null
+. tools/winenv.sh
+mkdir -p out
+rm -f out/demo.ini
+
+port_file=$(mktemp)
+python3 tools/serve.py samples 120 >"$port_file" &
+server_pid=$!
+trap 'kill $server_pid 2>/dev/null || true; qm_stop_all' EXIT
+for _ in $(seq 1 50); do [ -s "$port_file" ] && break; sleep 0.1; done
+port=$(head -n1 "$port_file")
+rm -f "$port_file"
+
+cat > out/demo.ini <<INI
+[Quillmere]
+Title=Quillmere
+Profiles=1
+CurrentProfile=0
+A0-RssFeedURL=http://127.0.0.1:$port/quillmere-news.xml
+A0-RssFeedTitle=
+INI
+
+out_w=$(winepath -w "$PWD/out")
+(cd build/dock && wine dockhost.exe --ini "$out_w\\demo.ini" --section Quillmere --until-refreshed \
+  --icon "$out_w\\icon.png" --overlay "$out_w\\overlay.png" --label --log --save) </dev/null | tee out/dock.log
+echo
+echo "The dock's icon:     out/icon.png (base image with the overlay), out/overlay.png (overlay alone)"
+echo "Host calls and label: out/dock.log"
+echo "Settings it saved:   out/demo.ini"
