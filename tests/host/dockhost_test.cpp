@@ -1,0 +1,94 @@
+// The stand-in dock run as a separate process, as a user or a script runs it.
+#include <gtest/gtest.h>
+#include <cstdio>
+#include <string>
+#include "support/testhost.h"
+
+namespace {
+
+// Runs dockhost.exe from the dock folder with the arguments; returns its output.
+std::string RunDock(const std::string& args, DWORD* pExitCode = nullptr) {
+    std::string folder = BuildPath("dock\\");
+    std::string cmd = "\"" + folder + "dockhost.exe\" " + args;
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    HANDLE hRead = nullptr, hWrite = nullptr;
+    CreatePipe(&hRead, &hWrite, &sa, 0);
+    SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = hWrite;
+    si.hStdError = hWrite;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION pi = {};
+    std::string out;
+    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi)) {
+        CloseHandle(hRead);
+        CloseHandle(hWrite);
+        return "<cannot start dockhost>";
+    }
+    CloseHandle(hWrite);
+    char buf[4096];
+    DWORD n;
+    while (ReadFile(hRead, buf, sizeof(buf), &n, nullptr) && n) out.append(buf, n);
+    WaitForSingleObject(pi.hProcess, 60000);
+    if (pExitCode) GetExitCodeProcess(pi.hProcess, pExitCode);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    CloseHandle(hRead);
+    return out;
+}
+
+bool Has(const std::string& out, const std::string& what) {
+    return out.find(what) != std::string::npos;
+}
+
+}  // namespace
+
+TEST(Dockhost, RunsTheDockletWithDefaults) {
+    DWORD rc = 99;
+    std::string out = RunDock("--until-refreshed --label --log", &rc);
+    EXPECT_EQ(rc, 0u) << out;
+    EXPECT_TRUE(Has(out, "OnCreate(0) -> instance")) << out;
+    EXPECT_TRUE(Has(out, "DockletSetLabel(0, \"Quillmere\")")) << out;
+    EXPECT_TRUE(Has(out, "DockletSetImageFile(0, ")) << out;
+    EXPECT_TRUE(Has(out, "Docklets\\Quillmere\\icons\\background.png")) << out;
+    EXPECT_TRUE(Has(out, "label: Quillmere\n")) << out;
+    EXPECT_TRUE(Has(out, "OnDestroy(0)")) << out;
+}
+
+TEST(Dockhost, DockletRunsOnAHostWithoutLabelFunction) {
+    DWORD rc = 99;
+    std::string out = RunDock("--until-refreshed --label --log --without DockletSetLabel", &rc);
+    EXPECT_EQ(rc, 0u) << out;
+    EXPECT_TRUE(Has(out, "OnCreate(0) -> instance")) << out;
+    EXPECT_FALSE(Has(out, "DockletSetLabel(")) << out;
+    EXPECT_TRUE(Has(out, "label: \n")) << out;
+    EXPECT_TRUE(Has(out, "DockletSetImageFile(0, ")) << out;
+}
+
+TEST(Dockhost, SavesIntoTheSettingsFileAndSection) {
+    std::string folder = MakeTempFolder("dockhost");
+    std::string ini = folder + "dock.ini";
+    FILE* f = fopen(ini.c_str(), "wb");
+    fputs("[One]\r\nTitle=First\r\nDFontSize=14\r\n[Two]\r\nTitle=Second\r\n", f);
+    fclose(f);
+    std::string out = RunDock("--ini \"" + ini + "\" --section One --section Two --seconds 0.5 --save --log");
+    EXPECT_TRUE(Has(out, "OnCreate(1) -> instance")) << out;
+    EXPECT_TRUE(Has(out, "OnSave(0)")) << out;
+    char sz[300];
+    GetPrivateProfileStringA("One", "DFontSize", "", sz, sizeof(sz), ini.c_str());
+    EXPECT_STREQ(sz, "14");
+    GetPrivateProfileStringA("Two", "Title", "", sz, sizeof(sz), ini.c_str());
+    EXPECT_STREQ(sz, "Second");
+    GetPrivateProfileStringA("Two", "BackgroundImage", "", sz, sizeof(sz), ini.c_str());
+    EXPECT_NE(std::string(sz).find("icons\\background.png"), std::string::npos) << sz;
+}
+
+TEST(Dockhost, WritesTheIconSnapshot) {
+    std::string folder = MakeTempFolder("dockhost-icon");
+    std::string png = folder + "icon.png";
+    std::string out = RunDock("--until-refreshed --icon \"" + png + "\"");
+    DWORD attrs = GetFileAttributesA(png.c_str());
+    EXPECT_NE(attrs, INVALID_FILE_ATTRIBUTES) << out;
+}
