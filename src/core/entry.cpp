@@ -96,9 +96,8 @@ void __stdcall OnConfigure(_DOCKLET_DATA* pData) {
 }
 
 INT_PTR __stdcall OnAbout(_DOCKLET_DATA* pData) {
-    HWND hwndOwner = pData ? pData->hwndDocklet : nullptr;
-    HINSTANCE hInstance = pData ? pData->hInstance : nullptr;
-    return DialogBoxParamW(hInstance, MAKEINTRESOURCEW(102), hwndOwner, AboutDocklet, 0);
+    if (!pData) return 0;
+    return DialogBoxParamW(pData->hInstance, MAKEINTRESOURCEW(102), pData->hwndDocklet, AboutDocklet, 0);
 }
 
 }  // extern "C"

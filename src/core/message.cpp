@@ -13,9 +13,13 @@ void SetMessageSink(MessageSink pfnSink, void* pContext) {
 }
 
 int ReportMessage(HWND hwndOwner, const wchar_t* szText, UINT uType) {
+    return ReportMessageCaption(hwndOwner, szText, L"Quillmere", uType);
+}
+
+int ReportMessageCaption(HWND hwndOwner, const wchar_t* szText, const wchar_t* szCaption, UINT uType) {
     MessageSink pfnSink = g_pfnSink;
     if (pfnSink) return pfnSink(szText, uType, g_pSinkContext);
-    return MessageBoxW(hwndOwner, szText, L"Quillmere", uType);
+    return MessageBoxW(hwndOwner, szText, szCaption, uType);
 }
 
 int ReportMessageF(HWND hwndOwner, const wchar_t* szFormat, ...) {

@@ -12,6 +12,8 @@ void SetMessageSink(MessageSink pfnSink, void* pContext);
 // Shows szText in a box with the caption "Quillmere" owned by hwndOwner (may be null),
 // or hands it to the sink. Returns the button chosen.
 int ReportMessage(HWND hwndOwner, const wchar_t* szText, UINT uType = MB_OK);
+// The same with a caption of its own, for questions such as "Delete Profile".
+int ReportMessageCaption(HWND hwndOwner, const wchar_t* szText, const wchar_t* szCaption, UINT uType);
 
 // printf-style convenience over ReportMessage with an OK button and no owner.
 int ReportMessageF(HWND hwndOwner, const wchar_t* szFormat, ...);

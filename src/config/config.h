@@ -1,0 +1,120 @@
+// The settings sheet and what its pages share: the sheet's record, the page protocol,
+// the four page procedures, the profile editor, backup and restore, and the plain
+// conversions behind the controls.
+#pragma once
+#include <windows.h>
+#include <prsht.h>
+#include "core/docklet.h"
+
+#define SHEET_CANCELLED 3
+#define SHEET_COMMITTED 4
+
+// One open settings sheet; made zero-filled on the heap and handed to every page as its
+// parameter.
+struct SheetContext {
+    int iResult = 0;               // 0, SHEET_CANCELLED or SHEET_COMMITTED
+    _DOCKLET_DATA* pWork = nullptr;  // the working copy the pages edit
+    // The instance the sheet was opened for. Its lock guards the profile records the
+    // working copy shares with it while a refresh worker may read them.
+    _DOCKLET_DATA* pLive = nullptr;
+    // Profile records taken out of the working copy's list (Delete, Restore). They may
+    // still be listed by the live instance, so they are released only when the sheet
+    // ends, and only those that no list still in use refers to.
+    ProfileList retired;
+    // A restore replaced the working copy's settings; the hand-over then re-applies the
+    // active profile on the live instance and starts its refresh.
+    bool bRestored = false;
+};
+
+// ---- the sheet ----
+// Makes the working copy of pLive (every copied field, the same profile records).
+// Released with ReleaseWorkingCopy. Null when memory runs out.
+_DOCKLET_DATA* MakeWorkingCopy(const _DOCKLET_DATA* pLive);
+void ReleaseWorkingCopy(_DOCKLET_DATA* pWork);
+// The edited settings go from the copy to pDst: the General, Font, Icons and Profiles
+// fields in that order; bIntoCopy also copies the host window and the module.
+void CopySheetFields(_DOCKLET_DATA* pDst, const _DOCKLET_DATA* pSrc, bool bIntoCopy);
+// Hands the committed working copy over to the live instance and shows it on the dock.
+void HandOverWorkingCopy(_DOCKLET_DATA* pLive, SheetContext* pContext);
+// Releases every profile record the sheet made or took out that pKeep does not list.
+void ReleaseSheetProfiles(SheetContext* pContext, const ProfileList& keep);
+// Keeps a record taken out of the working copy's list until the sheet ends.
+void RetireProfile(SheetContext* pContext, _PROFILE_DATA* pProfile);
+
+int RunSettingsSheet(HINSTANCE hInstance, HWND hwndOwner, SheetContext* pContext);
+int CALLBACK SheetCallback(HWND hwnd, UINT uMsg, LPARAM lParam);
+// The open sheet's window, or null; only one sheet may be open in the process.
+HWND OpenSettingsSheet();
+bool IsSettingsSheetOpen();
+
+// ---- the page protocol ----
+// What a page keeps while the sheet is open: its creation record and the sheet's record
+// once the page has been activated.
+struct PageState {
+    const PROPSHEETPAGEW* pPage = nullptr;
+    SheetContext* pContext = nullptr;
+};
+typedef void (*PageTransfer)(HWND hPage, SheetContext* pContext);
+// Runs the protocol for one message of a page: WM_INITDIALOG keeps the creation
+// record, PSN_SETACTIVE loads, PSN_KILLACTIVE stores (and, when bSetsResult, commits the
+// sheet's result), PSN_RESET marks the sheet cancelled, WM_DESTROY forgets the state.
+// True when the message was handled; *pResult is then the procedure's return value.
+bool HandlePageMessage(PageState& state, HWND hPage, UINT uMsg, LPARAM lParam, PageTransfer pfnLoad,
+                       PageTransfer pfnStore, bool bSetsResult, INT_PTR* pResult);
+
+INT_PTR CALLBACK GeneralPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK IconsPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK FontPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ProfilesPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam);
+
+// ---- General page conversions ----
+// The stored value of one info set: the value of the first checked choice in the order
+// title (2), profile title (16), item title (4), item link (8), or 0; plus 1 when hidden.
+unsigned int InfoValueFromChoices(const bool abChecked[4], bool bHide);
+// 1, 2 or 4 for the first checked action choice (viewer, browser, application), else 0.
+unsigned int ItemActionFromChoices(bool bViewer, bool bBrowser, bool bApplication);
+
+// ---- Font page ----
+// The opacity 0..255 as a whole percentage (255 -> 100, 100 -> 39).
+int OpacityPercent(BYTE bAlpha);
+// A typed font size: the unsigned number the text starts with, or 11 when it has none.
+int ParseFontSize(const wchar_t* szText);
+void FillFontList(_DOCKLET_DATA* pData, HWND hCombo);
+void DrawFontSample(HWND hPage, int iControl, const wchar_t* szFontName, int iFontSize, COLORREF crText,
+                    COLORREF crBox, BYTE bTextAlpha, BYTE bBoxAlpha, bool bFramed, bool bRounded);
+
+// ---- Profiles page ----
+void RefreshProfileList(HWND hList, _DOCKLET_DATA* pWork, int iSelect);
+// The current profile after removing the profile at iDeleted, iCountAfter profiles
+// remaining: -1 with none left, 0 when the current one went, one less when an earlier
+// one went, and never at or beyond the count.
+int CurrentProfileAfterDelete(int iCurrent, int iDeleted, int iCountAfter);
+
+// ---- Profile editor ----
+struct _PROFILE_ACTION {
+    HWND hwndDocklet;
+    int iAction;  // in: 1 edit, 2 add; out: 4 OK, 3 cancelled
+    wchar_t szImagesFolder[270];
+    _PROFILE_DATA* pProfile;  // the scratch profile, edited in place
+};
+#define PROFILE_ACTION_EDIT 1
+#define PROFILE_ACTION_ADD 2
+#define PROFILE_ACTION_CANCEL 3
+#define PROFILE_ACTION_OK 4
+
+// The URL check the editor runs; tests replace it.
+typedef bool (*PFN_CheckFeedURL)(_PROFILE_DATA* pProfile);
+extern PFN_CheckFeedURL g_pfnCheckFeedURL;
+
+INT_PTR CALLBACK ProfileEditorProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
+
+// ---- Backup and restore ----
+// The suggested backup file: the host's root folder, the docklet's relative folder
+// without its leading ".\" and szFileName, at most 260 characters.
+void BuildBackupPath(HWND hwndDocklet, const wchar_t* szFileName, wchar_t* szPathOut, size_t cchPathOut);
+// Both return 1 when a file was written (loaded), 0 when the user chose none.
+int BackupProfiles(_DOCKLET_DATA* pData, HWND hwndOwner, const wchar_t* szFileName);
+// With pRetired (the settings sheet's working copy) the old profile records are kept
+// there and nothing is started; without it they are released and the active profile is
+// applied, which starts a refresh.
+int RestoreProfiles(_DOCKLET_DATA* pData, HWND hwndOwner, const wchar_t* szFileName, ProfileList* pRetired = nullptr);

@@ -1,0 +1,159 @@
+// The profile editor: one feed profile's URL, title, icon image and menu icon, with a
+// URL check before OK.
+#include <windows.h>
+#include <cstdio>
+#include "config/config.h"
+#include "core/host.h"
+#include "core/message.h"
+#include "core/settings.h"
+#include "feed/urlcheck.h"
+#include "presentation/icon.h"
+#include "resources/config_ids.h"
+#include "viewer/viewer.h"
+
+PFN_CheckFeedURL g_pfnCheckFeedURL = CheckFeedURL;
+
+namespace {
+
+const wchar_t c_szActionProp[] = L"lpProfileAction";
+// Set on the dialog while its URL check runs. The check dispatches messages while it
+// waits, so Check and OK are disabled meanwhile and a Cancel in between wins.
+const wchar_t c_szCheckingProp[] = L"QuillmereChecking";
+
+_PROFILE_ACTION* ActionOf(HWND hDlg) {
+    return static_cast<_PROFILE_ACTION*>(GetPropW(hDlg, c_szActionProp));
+}
+
+void ReadFields(HWND hDlg, _PROFILE_DATA* pProfile) {
+    GetDlgItemTextW(hDlg, IDC_EDITOR_URL, pProfile->szURL, 2049);
+    wchar_t szTitle[501];
+    GetDlgItemTextW(hDlg, IDC_EDITOR_TITLE, szTitle, 501);
+    if (wcscmp(szTitle, pProfile->szTitle) != 0) CopyText(pProfile->szTitle, 501, szTitle);
+    pProfile->iFeedFormat = 0;
+}
+
+// Reads the fields and checks the URL; the dialog stays usable but cannot start a
+// second check or end with OK while this one waits. False when the URL gave no feed or
+// the dialog was cancelled meanwhile.
+bool CheckURL(HWND hDlg, _PROFILE_ACTION* pAction) {
+    if (GetPropW(hDlg, c_szCheckingProp)) return false;
+    ReadFields(hDlg, pAction->pProfile);
+    SetPropW(hDlg, c_szCheckingProp, reinterpret_cast<HANDLE>(1));
+    EnableWindow(GetDlgItem(hDlg, IDC_EDITOR_CHECK), FALSE);
+    EnableWindow(GetDlgItem(hDlg, IDOK), FALSE);
+    bool bValid = g_pfnCheckFeedURL && g_pfnCheckFeedURL(pAction->pProfile);
+    RemovePropW(hDlg, c_szCheckingProp);
+    EnableWindow(GetDlgItem(hDlg, IDC_EDITOR_CHECK), TRUE);
+    EnableWindow(GetDlgItem(hDlg, IDOK), TRUE);
+    if (pAction->iAction == PROFILE_ACTION_CANCEL) return false;
+    if (!bValid) {
+        ReportMessage(hDlg, L"Invalid RSS Feed URL", MB_OK);
+        return false;
+    }
+    SetDlgItemTextW(hDlg, IDC_EDITOR_TITLE, pAction->pProfile->szTitle);
+    return true;
+}
+
+void OnOK(HWND hDlg, _PROFILE_ACTION* pAction) {
+    if (!CheckURL(hDlg, pAction)) return;
+    _PROFILE_DATA* pProfile = pAction->pProfile;
+    GetDlgItemTextW(hDlg, IDC_EDITOR_TITLE, pProfile->szTitle, 501);
+    GetDlgItemTextW(hDlg, IDC_BACKGROUND_PATH, pProfile->szBackgroundImage, 270);
+    GetDlgItemTextW(hDlg, IDC_MENU_PATH, pProfile->szMenuIcon, 270);
+    pAction->iAction = PROFILE_ACTION_OK;
+    EndDialog(hDlg, 0);
+}
+
+struct EditorPicture {
+    bool bMenuIcon;
+    const wchar_t* szDefault;
+    int iEdit;
+    int iPreview;
+    int iEdge;
+};
+const EditorPicture c_background = {false, L"background.png", IDC_BACKGROUND_PATH, IDC_BACKGROUND_PREVIEW, 96};
+const EditorPicture c_menuIcon = {true, L"menu.png", IDC_MENU_PATH, IDC_MENU_PREVIEW, 20};
+
+wchar_t* FieldOf(_PROFILE_DATA* pProfile, const EditorPicture& pic) {
+    return pic.bMenuIcon ? pProfile->szMenuIcon : pProfile->szBackgroundImage;
+}
+
+void FinishPicture(HWND hDlg, _PROFILE_ACTION* pAction, const EditorPicture& pic) {
+    wchar_t* szField = FieldOf(pAction->pProfile, pic);
+    ResolveImagePath(szField, 270, pic.szDefault, pAction->szImagesFolder, pAction->hwndDocklet);
+    SetDlgItemTextW(hDlg, pic.iEdit, szField);
+    SetImagePreview(hDlg, pic.iPreview, szField, pic.iEdge);
+}
+
+void Browse(HWND hDlg, _PROFILE_ACTION* pAction, const EditorPicture& pic) {
+    char szRelative[MAX_PATH + 10] = {};
+    HostGetRelativeFolder(pAction->hwndDocklet, szRelative);
+    szRelative[MAX_PATH] = 0;
+    char szImages[270];
+    WideToAnsi(szImages, sizeof(szImages), pAction->szImagesFolder);
+    char szRoot[270];
+    snprintf(szRoot, sizeof(szRoot), "%s%s\\", szRelative, szImages);
+    char szImage[270];
+    WideToAnsi(szImage, sizeof(szImage), FieldOf(pAction->pProfile, pic));
+    if (!HostBrowseForImage(hDlg, szImage, szRoot)) return;
+    szImage[sizeof(szImage) - 1] = 0;
+    AnsiToWide(FieldOf(pAction->pProfile, pic), 270, szImage);
+    FinishPicture(hDlg, pAction, pic);
+}
+
+void Reset(HWND hDlg, _PROFILE_ACTION* pAction, const EditorPicture& pic) {
+    CopyText(FieldOf(pAction->pProfile, pic), 270, pic.szDefault);
+    FinishPicture(hDlg, pAction, pic);
+}
+
+void OnInit(HWND hDlg, _PROFILE_ACTION* pAction) {
+    CenterWindow(hDlg, 0, 0, 0);
+    if (!pAction) return;
+    SetPropW(hDlg, c_szActionProp, pAction);
+    _PROFILE_DATA* pProfile = pAction->pProfile;
+    SetDlgItemTextW(hDlg, IDC_EDITOR_TITLE, pProfile->szTitle);
+    SetDlgItemTextW(hDlg, IDC_EDITOR_URL, pProfile->szURL);
+    SetImagePreview(hDlg, IDC_BACKGROUND_PREVIEW, pProfile->szBackgroundImage, 96);
+    SetImagePreview(hDlg, IDC_MENU_PREVIEW, pProfile->szMenuIcon, 20);
+    SetDlgItemTextW(hDlg, IDC_BACKGROUND_PATH, pProfile->szBackgroundImage);
+    SetDlgItemTextW(hDlg, IDC_MENU_PATH, pProfile->szMenuIcon);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ProfileEditorProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_INITDIALOG) {
+        OnInit(hDlg, reinterpret_cast<_PROFILE_ACTION*>(lParam));
+        return TRUE;
+    }
+    if (uMsg == WM_DESTROY) {
+        RemovePropW(hDlg, c_szActionProp);
+        RemovePropW(hDlg, c_szCheckingProp);
+        return 0;
+    }
+    _PROFILE_ACTION* pAction = ActionOf(hDlg);
+    if (!pAction || !pAction->pProfile) return 0;
+    if (uMsg == WM_CLOSE) {
+        pAction->iAction = PROFILE_ACTION_CANCEL;
+        EndDialog(hDlg, 0);
+        return TRUE;
+    }
+    if (uMsg != WM_COMMAND) return 0;
+    switch (LOWORD(wParam)) {
+    case IDC_EDITOR_CHECK:
+        CheckURL(hDlg, pAction);
+        return TRUE;
+    case IDOK:
+        OnOK(hDlg, pAction);
+        return TRUE;
+    case IDCANCEL:
+        pAction->iAction = PROFILE_ACTION_CANCEL;
+        EndDialog(hDlg, 0);
+        return TRUE;
+    case IDC_BACKGROUND_BROWSE: Browse(hDlg, pAction, c_background); return TRUE;
+    case IDC_MENU_BROWSE: Browse(hDlg, pAction, c_menuIcon); return TRUE;
+    case IDC_BACKGROUND_RESET: Reset(hDlg, pAction, c_background); return TRUE;
+    case IDC_MENU_RESET: Reset(hDlg, pAction, c_menuIcon); return TRUE;
+    }
+    return 0;
+}

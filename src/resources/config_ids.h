@@ -1,0 +1,74 @@
+// Identifiers of the settings dialogs, the profile editor and the About box, shared by
+// the resource script and the code.
+#pragma once
+
+#define IDD_ABOUT 102
+#define IDD_GENERAL 103
+#define IDD_ICONS 105
+#define IDD_FONT 106
+#define IDD_PLACEHOLDER 108
+#define IDD_PROFILES 109
+#define IDD_PROFILE_EDITOR 110
+#define IDB_EMBLEM 1002
+
+// About box
+#define IDC_ABOUT_NAME 1001
+#define IDC_ABOUT_PICTURE 1002
+
+// General page
+#define IDC_LABEL 1003
+#define IDC_INFO_TITLE 1048
+#define IDC_INFO_PROFILE 1062
+#define IDC_INFO_ITEM_TITLE 1049
+#define IDC_INFO_ITEM_LINK 1050
+#define IDC_INFO_HIDE 1057
+#define IDC_LABEL_TITLE 1053
+#define IDC_LABEL_PROFILE 1061
+#define IDC_LABEL_ITEM_TITLE 1054
+#define IDC_LABEL_ITEM_LINK 1055
+#define IDC_LABEL_HIDE 1058
+#define IDC_ACTION_VIEWER 1164
+#define IDC_SAVE_POS 1060
+#define IDC_ACTION_BROWSER 1165
+#define IDC_ACTION_APPLICATION 1166
+#define IDC_APPLICATION 1167
+#define IDC_APPLICATION_BROWSE 1019
+
+// Icons page and profile editor (same identifiers in both)
+#define IDC_BACKGROUND_PREVIEW 1014
+#define IDC_BACKGROUND_BROWSE 1020
+#define IDC_BACKGROUND_RESET 1023
+#define IDC_BACKGROUND_PATH 1004
+#define IDC_MENU_PREVIEW 1018
+#define IDC_MENU_BROWSE 1022
+#define IDC_MENU_RESET 1025
+#define IDC_MENU_PATH 1007
+
+// Font page
+#define IDC_FONT_FACE 1013
+#define IDC_FONT_SIZE 1016
+#define IDC_FONT_SIZE_SPIN 1019
+#define IDC_FONT_COLOR 1011
+#define IDC_FONT_ALPHA 1027
+#define IDC_FONT_ALPHA_TEXT 1029
+#define IDC_BOX_COLOR 1004
+#define IDC_BOX_ALPHA 1028
+#define IDC_BOX_ALPHA_TEXT 1030
+#define IDC_FRAMED 1031
+#define IDC_ROUNDED 1033
+#define IDC_SAMPLE 1021
+
+// Profiles page
+#define IDC_PROFILE_LIST 1008
+#define IDC_PROFILE_ADD 1009
+#define IDC_PROFILE_EDIT 1010
+#define IDC_PROFILE_DELETE 1012
+#define IDC_PROFILE_UP 1174
+#define IDC_PROFILE_DOWN 1173
+#define IDC_PROFILE_BACKUP 1015
+#define IDC_PROFILE_RESTORE 1017
+
+// Profile editor
+#define IDC_EDITOR_URL 1005
+#define IDC_EDITOR_CHECK 1026
+#define IDC_EDITOR_TITLE 1016
