@@ -186,6 +186,28 @@ void PaintIcon(HWND hwnd, HDC hdc) {
     DrawTextA(hdc, label.c_str(), -1, &rcText, DT_CENTER | DT_WORDBREAK | DT_END_ELLIPSIS | DT_NOPREFIX);
 }
 
+// The dock's context menu for one icon, as the real dock offers it: the docklet's
+// settings and its About box.
+void ShowDockMenu(Icon* p, HWND hwnd) {
+    enum { ID_SETTINGS = 1, ID_ABOUT = 2 };
+    UniqueMenu menu(CreatePopupMenu());
+    if (!menu) return;
+    AppendMenuW(menu.get(), MF_STRING, ID_SETTINGS, L"Settings");
+    AppendMenuW(menu.get(), MF_STRING, ID_ABOUT, L"About");
+    POINT pt;
+    GetCursorPos(&pt);
+    SetForegroundWindow(hwnd);
+    int id = TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, pt.x, pt.y, 0, hwnd, nullptr);
+    if (!p->pData) return;
+    if (id == ID_SETTINGS) {
+        Log("OnConfigure(%d)", p->index);
+        g_entry.OnConfigure(p->pData);
+    } else if (id == ID_ABOUT) {
+        Log("OnAbout(%d)", p->index);
+        g_entry.OnAbout(p->pData);
+    }
+}
+
 LRESULT CALLBACK IconWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     Icon* p;
     {
@@ -201,8 +223,15 @@ LRESULT CALLBACK IconWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WM_TIMER:
         if (p && p->pData) g_entry.OnProcessMessage(p->pData, hwnd, uMsg, wParam, lParam);
         return 0;
-    case WM_LBUTTONUP:
     case WM_RBUTTONUP:
+        // The dock's own menu: Shift+right click, or a right click on the label.
+        if (p && p->pData &&
+            (GetKeyState(VK_SHIFT) < 0 || static_cast<short>(HIWORD(lParam)) > c_iIconSize + 8)) {
+            ShowDockMenu(p, hwnd);
+            return 0;
+        }
+        [[fallthrough]];
+    case WM_LBUTTONUP:
         if (p && p->pData) {
             POINT pt = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
             SIZE size = {c_iIconSize, c_iIconSize};
@@ -365,6 +394,13 @@ BOOL __stdcall DockletBrowseForImage(HWND hwndParent, char* szImage, char* szAlt
     ofn.lpstrFilter = "Images (*.png;*.ico;*.bmp;*.jpg;*.gif)\0*.png;*.ico;*.bmp;*.jpg;*.jpeg;*.gif\0All files\0*.*\0";
     ofn.lpstrFile = szFile;
     ofn.nMaxFile = sizeof(szFile);
+    // Browsing starts in the folder the docklet names, relative to the dock's root.
+    std::string initial;
+    if (szAlternativeRelativeRoot && *szAlternativeRelativeRoot) {
+        initial = szAlternativeRelativeRoot;
+        if (initial.rfind(".\\", 0) == 0) initial = g_root + initial.substr(2);
+        ofn.lpstrInitialDir = initial.c_str();
+    }
     ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (!GetOpenFileNameA(&ofn)) return FALSE;
     lstrcpynA(szImage, szFile, 270);

@@ -133,8 +133,11 @@ void AnswerFileDialog(HWND hDlg, const std::wstring& path) {
 }
 
 bool SaveWindowPng(HWND hwnd, const std::wstring& path) {
+    // The client area only: without a window manager on the test display nobody draws
+    // the frames.
     RECT rc;
-    GetWindowRect(hwnd, &rc);
+    GetClientRect(hwnd, &rc);
+    MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&rc), 2);
     int w = rc.right - rc.left, h = rc.bottom - rc.top;
     RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
     HDC hdcScreen = GetDC(nullptr);
