@@ -139,8 +139,25 @@ void ReleaseSheetProfiles(SheetContext* pContext, const ProfileList& keep) {
     pContext->retired.RemoveAll();
 }
 
+// Waits (dispatching messages) for a refresh of the live instance that is under way, so
+// the restored profiles are not replaced under it and their own refresh can start.
+static void WaitForLiveRefresh(_DOCKLET_DATA* pLive) {
+    HANDLE hThread = nullptr;
+    {
+        // The worker closes its own handle when it ends: wait on a duplicate.
+        qm::ScopedLock lock(pLive->csState);
+        if (pLive->hRefreshThread)
+            DuplicateHandle(GetCurrentProcess(), pLive->hRefreshThread, GetCurrentProcess(), &hThread, SYNCHRONIZE,
+                            FALSE, 0);
+    }
+    if (!hThread) return;
+    WaitForDockletThread(hThread, 5000);
+    CloseHandle(hThread);
+}
+
 void HandOverWorkingCopy(_DOCKLET_DATA* pLive, SheetContext* pContext) {
     _DOCKLET_DATA* pWork = pContext->pWork;
+    if (pContext->bRestored) WaitForLiveRefresh(pLive);
     wchar_t szOldMenuIcon[270];
     CopyText(szOldMenuIcon, 270, pLive->szMenuIcon);
     {

@@ -346,3 +346,48 @@ TEST_F(ProfilesTest, CancellingTheFileDialogRestoresNothing) {
     EXPECT_EQ(titles, (std::vector<std::wstring>{L"A"}));
     EXPECT_EQ(LiveTitles(), (std::vector<std::wstring>{L"A"}));
 }
+
+namespace {
+volatile LONG g_lCountSeenAtEnd = -1;
+volatile DWORD g_dwSlowWorker = 0;
+// A refresh that is still downloading when the sheet hands a restore over.
+void SlowRefresh(_DOCKLET_DATA* pData) {
+    g_dwSlowWorker = GetCurrentThreadId();
+    Sleep(700);
+    qm::ScopedLock lock(pData->csState);
+    g_lCountSeenAtEnd = static_cast<LONG>(pData->iProfileCount);
+    CloseHandle(pData->hRefreshThread);
+    pData->hRefreshThread = nullptr;
+}
+}  // namespace
+
+TEST_F(ProfilesTest, RestoreWhileARefreshRunsWaitsForItAndRefreshesAfterwards) {
+    AddLiveProfile(L"A");
+    std::string file = temp + "three.ini";
+    {
+        std::ofstream f(file.c_str());
+        f << "[Quillmere]\r\nProfiles=3\r\nCurrentProfile=2\r\nA0-RssFeedTitle=X\r\nA1-RssFeedTitle=Y\r\n"
+             "A2-RssFeedTitle=Z\r\nA2-RssFeedURL=http://z.test/\r\n";
+    }
+    g_lCountSeenAtEnd = -1;
+    g_dwLastTimerThread = 0;
+    ASSERT_TRUE(Configure({WaitSheet(), Tab(3), Do([&] { PostClick(Page(3), IDC_PROFILE_RESTORE); }),
+                           AnswerFile(file), WaitDialogGone(c_szFileDialog), Do([&] {
+                               qm::ScopedLock lock(pLive->csState);
+                               pLive->hRefreshThread = StartDockletThread(pLive, SlowRefresh);
+                           }),
+                           PressSheet(PSBTN_OK), WaitDialogGone(c_szSheet)}));
+    // The running refresh ended on the old list before the restored one was handed over.
+    EXPECT_EQ(g_lCountSeenAtEnd, 1);
+    EXPECT_EQ(LiveTitles(), (std::vector<std::wstring>{L"X", L"Y", L"Z"}));
+    EXPECT_EQ(pLive->iCurrentProfile, 2);
+    // A new refresh of the restored profile ran afterwards and re-armed the timer.
+    PumpUntil(5000, [](void* p) {
+        auto* pData = static_cast<_DOCKLET_DATA*>(p);
+        qm::ScopedLock lock(pData->csState);
+        return !pData->hRefreshThread && g_dwLastTimerThread != GetCurrentThreadId() && g_dwLastTimerThread != 0;
+    }, pLive);
+    EXPECT_NE(g_dwLastTimerThread, 0u);
+    EXPECT_NE(g_dwLastTimerThread, GetCurrentThreadId());
+    EXPECT_NE(g_dwLastTimerThread, g_dwSlowWorker);
+}

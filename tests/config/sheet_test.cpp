@@ -377,3 +377,31 @@ TEST_F(ConfigTest, PagesRenderCleanly) {
     ASSERT_TRUE(Configure(steps));
     for (bool b : bSaved) EXPECT_TRUE(b);
 }
+
+namespace {
+bool g_bViewerClosed = false;
+LRESULT CALLBACK FakeViewerProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_CLOSE) {
+        g_bViewerClosed = true;
+        return 0;
+    }
+    return DefWindowProcW(hwnd, uMsg, wParam, lParam);
+}
+}  // namespace
+
+TEST_F(ConfigTest, ConfigureClosesTheViewerFirst) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = FakeViewerProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"FakeViewer";
+    RegisterClassW(&wc);
+    pLive->hwndViewer = CreateWindowW(L"FakeViewer", L"viewer", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                      wc.hInstance, nullptr);
+    g_bViewerClosed = false;
+    bool bClosedBeforeSheet = false;
+    ASSERT_TRUE(Configure({WaitSheet(), Do([&] { bClosedBeforeSheet = g_bViewerClosed; }), PressSheet(PSBTN_CANCEL),
+                           WaitDialogGone(L"Configure Quillmere")}));
+    EXPECT_TRUE(bClosedBeforeSheet);
+    DestroyWindow(pLive->hwndViewer);
+    pLive->hwndViewer = nullptr;
+}
