@@ -97,9 +97,10 @@ void Delete(HWND hPage, SheetContext* pContext) {
                              MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return;
     _PROFILE_DATA* pProfile = pWork->profiles.GetAt(iSel);
-    pWork->profiles.RemoveAt(iSel);
     // The live instance may still list the record; it is released when the sheet ends.
+    // Kept aside first, so a failure to keep it leaves the list as it was.
     RetireProfile(pContext, pProfile);
+    pWork->profiles.RemoveAt(iSel);
     pWork->iProfileCount = pWork->profiles.GetCount();
     pWork->iCurrentProfile =
         CurrentProfileAfterDelete(pWork->iCurrentProfile, iSel, static_cast<int>(pWork->iProfileCount));
@@ -171,6 +172,13 @@ int CurrentProfileAfterDelete(int iCurrent, int iDeleted, int iCountAfter) {
 INT_PTR CALLBACK ProfilesPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     INT_PTR iResult = 0;
     if (HandlePageMessage(g_page, hPage, uMsg, lParam, LoadPage, nullptr, false, &iResult)) return iResult;
-    if (uMsg == WM_COMMAND) OnCommand(hPage, LOWORD(wParam));
+    if (uMsg == WM_COMMAND) {
+        try {
+            OnCommand(hPage, LOWORD(wParam));
+        } catch (...) {
+            // Out of memory growing a list: the command is dropped, the lists stay
+            // consistent, and nothing may unwind into the property sheet.
+        }
+    }
     return 0;
 }
