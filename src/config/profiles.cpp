@@ -156,8 +156,10 @@ void LoadPage(HWND hPage, SheetContext* pContext) {
 
 void RefreshProfileList(HWND hList, _DOCKLET_DATA* pWork, int iSelect) {
     SendMessageW(hList, LB_RESETCONTENT, 0, 0);
-    for (unsigned int i = 0; i < pWork->iProfileCount && i < pWork->profiles.GetCount(); ++i)
-        SendMessageW(hList, LB_INSERTSTRING, i, reinterpret_cast<LPARAM>(pWork->profiles.GetAt(i)->szTitle));
+    for (unsigned int i = 0; i < pWork->iProfileCount && i < pWork->profiles.GetCount(); ++i) {
+        const _PROFILE_DATA* pProfile = pWork->profiles.GetAt(i);
+        SendMessageW(hList, LB_INSERTSTRING, i, reinterpret_cast<LPARAM>(pProfile ? pProfile->szTitle : L""));
+    }
     SendMessageW(hList, LB_SETCURSEL, static_cast<WPARAM>(iSelect), 0);
 }
 
