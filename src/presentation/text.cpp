@@ -53,9 +53,22 @@ void DrawLabelText(GpGraphics* pGraphics, const wchar_t* szText, const wchar_t* 
 
     Gdiplus::Rect rc(static_cast<INT>(rcLayout.X), static_cast<INT>(rcLayout.Y), static_cast<INT>(rcLayout.Width),
                      static_cast<INT>(rcLayout.Height));
-    if (path && family)
-        GdipAddPathStringI(path.get(), szText ? szText : L"", -1, family.get(), iFontStyle, fEmSize, &rc,
-                           format.get());
+    if (path && family) {
+        // The text is laid out in a rectangle of the same size at the origin and then moved
+        // into place: the same outlines, and GDI+ implementations that mishandle an offset
+        // layout rectangle (Wine's drops wrapped lines and the vertical centring) still
+        // lay it out whole.
+        Gdiplus::Rect rcOrigin(0, 0, rc.Width, rc.Height);
+        if (GdipAddPathStringI(path.get(), szText ? szText : L"", -1, family.get(), iFontStyle, fEmSize, &rcOrigin,
+                               format.get()) == Gdiplus::Ok) {
+            Gdiplus::GpMatrix* pMatrix = nullptr;
+            if (GdipCreateMatrix2(1, 0, 0, 1, static_cast<Gdiplus::REAL>(rc.X), static_cast<Gdiplus::REAL>(rc.Y), &pMatrix) ==
+                Gdiplus::Ok) {
+                GdipTransformPath(path.get(), pMatrix);
+                GdipDeleteMatrix(pMatrix);
+            }
+        }
+    }
 
     if (boxBrush)
         FillTextBox(pGraphics, boxBrush.get(), rc.X, rc.Y, rc.Width, rc.Height, argbText, bRounded ? 5 : 1, bFramed);

@@ -79,15 +79,15 @@ TEST(LabelText, DefaultOverlayIsAFramedRoundedPlateWithWhiteBoldText) {
         EXPECT_LT(px.A(pt.x, pt.y), 40) << pt.x << "," << pt.y;
     EXPECT_EQ(px.A(c_x0 + 6, c_y0), 255);
     EXPECT_EQ(px.A(c_x0, c_y0 + 6), 255);
-    // The text: white, opaque, centred across the plate. (Wine's GDI+ sets path text at
-    // the top of the rectangle whatever the line alignment, so the rows are not checked.)
+    // The text: white, opaque, centred on the plate.
     int n = TextPixels(px);
     ASSERT_GT(n, 300);
-    long sumX = 0;
+    long sumX = 0, sumY = 0;
     for (int y = c_y0 + 2; y <= c_y1 - 2; ++y)
         for (int x = c_x0 + 2; x <= c_x1 - 2; ++x)
-            if (px.A(x, y) > 200 && px.R(x, y) > 200 && px.G(x, y) > 200 && px.B(x, y) > 200) sumX += x;
+            if (px.A(x, y) > 200 && px.R(x, y) > 200 && px.G(x, y) > 200 && px.B(x, y) > 200) sumX += x, sumY += y;
     EXPECT_NEAR(sumX / n, 128, 8);
+    EXPECT_NEAR(sumY / n, 170, 8);
 }
 
 TEST(LabelText, HideBitGivesAFullyTransparentOverlayEvenWhileRefreshing) {
