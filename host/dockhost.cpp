@@ -30,6 +30,11 @@ struct Options {
     std::vector<std::string> without;
     bool untilRefreshed = false, label = false, log = false, save = false;
     double seconds = -1;
+    // Scripted click: 0 none, 1 left, 2 right; the entry to choose (0: dismiss); whether
+    // to print the menu's entries.
+    int click = 0;
+    int choose = 0;
+    bool menu = false;
 };
 
 struct Icon {
@@ -208,6 +213,73 @@ void ShowDockMenu(Icon* p, HWND hwnd) {
     }
 }
 
+// ---- Scripted menus ----
+// The popup that a scripted click opens is owned by the icon's window, which therefore
+// sees WM_INITMENUPOPUP; a timer then presses Down until the wanted entry is highlighted
+// and Enter on it (or closes the menu), as a user at the keyboard would.
+const UINT_PTR c_idMenuTimer = 0x4D51;
+HMENU g_hScriptMenu = nullptr;
+int g_iMenuTicks = 0;
+bool g_bChooseFailed = false;
+
+std::string Utf8(const wchar_t* sz) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, sz, -1, nullptr, 0, nullptr, nullptr);
+    std::string s(n > 0 ? n : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, sz, -1, &s[0], n, nullptr, nullptr);
+    s.resize(strlen(s.c_str()));
+    return s;
+}
+
+void PrintMenu(HMENU hMenu) {
+    int n = GetMenuItemCount(hMenu);
+    for (int i = 0; i < n; ++i) {
+        wchar_t sz[2048] = {};
+        MENUITEMINFOW mii = {};
+        mii.cbSize = sizeof(mii);
+        mii.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STRING;
+        mii.dwTypeData = sz;
+        mii.cch = 2048;
+        GetMenuItemInfoW(hMenu, i, TRUE, &mii);
+        UINT state = GetMenuState(hMenu, i, MF_BYPOSITION);
+        std::string line = "menu: " + std::to_string(mii.wID) + "\t";
+        if (mii.fType & MFT_SEPARATOR)
+            line += "(separator)";
+        else
+            line += Utf8(sz) + ((state & (MF_DISABLED | MF_GRAYED)) ? "\tdisabled" : "\tenabled") +
+                    ((state & MF_CHECKED) ? "\tchecked" : "\tunchecked");
+        line += "\n";
+        fputs(line.c_str(), stdout);
+    }
+    fflush(stdout);
+}
+
+void PressKey(HWND hwndOwner, WPARAM vk) {
+    HWND hwndMenu = FindWindowW(L"#32768", nullptr);
+    PostMessageW(hwndMenu ? hwndMenu : hwndOwner, WM_KEYDOWN, vk, 0);
+}
+
+// One step of the scripted choice, on each tick while the menu is open.
+void StepScriptMenu(HWND hwnd) {
+    UINT id = static_cast<UINT>(g_opt.choose);
+    UINT state = id ? GetMenuState(g_hScriptMenu, id, MF_BYCOMMAND) : static_cast<UINT>(-1);
+    bool available = id && state != static_cast<UINT>(-1) && !(state & (MF_DISABLED | MF_GRAYED | MF_SEPARATOR));
+    if (!available || ++g_iMenuTicks > 3000) {
+        if (id) {
+            fprintf(stdout, "choose: entry %u is not available\n", id);
+            fflush(stdout);
+            g_bChooseFailed = true;
+        }
+        KillTimer(hwnd, c_idMenuTimer);
+        EndMenu();
+    } else if (state & MF_HILITE) {
+        KillTimer(hwnd, c_idMenuTimer);
+        Log("choose: %u", id);
+        PressKey(hwnd, VK_RETURN);
+    } else {
+        PressKey(hwnd, VK_DOWN);
+    }
+}
+
 LRESULT CALLBACK IconWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     Icon* p;
     {
@@ -220,7 +292,18 @@ LRESULT CALLBACK IconWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         PaintIcon(hwnd, dc.get());
         return 0;
     }
+    case WM_INITMENUPOPUP:
+        if (g_opt.click && !g_hScriptMenu && !HIWORD(lParam)) {
+            g_hScriptMenu = reinterpret_cast<HMENU>(wParam);
+            if (g_opt.menu) PrintMenu(g_hScriptMenu);
+            SetTimer(hwnd, c_idMenuTimer, 15, nullptr);
+        }
+        return 0;
     case WM_TIMER:
+        if (wParam == c_idMenuTimer) {
+            StepScriptMenu(hwnd);
+            return 0;
+        }
         if (p && p->pData) g_entry.OnProcessMessage(p->pData, hwnd, uMsg, wParam, lParam);
         return 0;
     case WM_RBUTTONUP:
@@ -293,7 +376,11 @@ void Usage() {
     Print("usage: dockhost [--ini FILE] [--section NAME]... [--docklet-folder .\\REL\\]\n"
           "                [--until-refreshed] [--seconds N] [--overlay FILE.png] [--icon FILE.png]\n"
           "                [--label] [--log] [--save] [--without HOSTFUNCTION]... [--browse-result PATH]\n"
-          "Without --until-refreshed or --seconds the dock runs interactively until its icons close.\n");
+          "                [--left-click | --right-click] [--choose ID] [--menu]\n"
+          "Without --until-refreshed, --seconds or a click the dock runs interactively until its icons close.\n"
+          "A click opens the first icon's menu once after its first refresh; --menu prints its entries\n"
+          "(identifier, text, enabled/disabled, checked/unchecked), --choose picks the entry with that\n"
+          "command identifier by keyboard; without --choose the menu is closed again.\n");
 }
 
 bool ParseArgs(int argc, char** argv) {
@@ -317,6 +404,10 @@ bool ParseArgs(int argc, char** argv) {
         else if (a == "--save") g_opt.save = true;
         else if (a == "--without" && next(v)) g_opt.without.push_back(v);
         else if (a == "--browse-result" && next(v)) g_opt.browseResult = v;
+        else if (a == "--left-click") g_opt.click = 1;
+        else if (a == "--right-click") g_opt.click = 2;
+        else if (a == "--choose" && next(v)) g_opt.choose = atoi(v.c_str());
+        else if (a == "--menu") g_opt.menu = true;
         else {
             Usage();
             return false;
@@ -490,7 +581,7 @@ int main(int argc, char** argv) {
     wc.lpszClassName = L"DockhostIcon";
     RegisterClassExW(&wc);
 
-    bool scripted = g_opt.untilRefreshed || g_opt.seconds >= 0;
+    bool scripted = g_opt.untilRefreshed || g_opt.seconds >= 0 || g_opt.click;
     for (size_t i = 0; i < g_opt.sections.size(); ++i) {
         auto* p = new Icon();
         p->index = static_cast<int>(i);
@@ -522,8 +613,27 @@ int main(int argc, char** argv) {
             DispatchMessageW(&msg);
         }
     } else {
-        if (g_opt.untilRefreshed) {
+        if (g_opt.untilRefreshed || g_opt.click) {
             PumpFor(60000, [] { return AllRefreshed(); });
+            PumpFor(100, [] { return false; });
+        }
+        Icon* clicked = g_icons.empty() ? nullptr : g_icons[0];
+        if (g_opt.click && clicked && clicked->pData) {
+            // The menu opens at the pointer; put it over the icon's window.
+            RECT rc;
+            GetWindowRect(clicked->hwnd, &rc);
+            SetCursorPos(rc.left + 20, rc.top + 40);
+            POINT pt = {20, 20};
+            SIZE size = {c_iIconSize, c_iIconSize};
+            Log("click: %s", g_opt.click == 1 ? "left" : "right");
+            if (g_opt.click == 1)
+                g_entry.OnLeftButtonClick(clicked->pData, &pt, &size);
+            else
+                g_entry.OnRightButtonClick(clicked->pData, &pt, &size);
+            if (!g_hScriptMenu) Print("menu: (no menu opened)\n");
+            // Let what was chosen run its course (a refresh, a page).
+            PumpFor(100, [] { return false; });
+            if (g_opt.untilRefreshed) PumpFor(60000, [] { return AllRefreshed(); });
             PumpFor(100, [] { return false; });
         }
         if (g_opt.seconds > 0) PumpFor(static_cast<DWORD>(g_opt.seconds * 1000), [] { return false; });
@@ -531,7 +641,7 @@ int main(int argc, char** argv) {
 
     // Reports and snapshots of the first icon, then save and destroy.
     Icon* first = g_icons.empty() ? nullptr : g_icons[0];
-    int rc = 0;
+    int rc = g_bChooseFailed ? 3 : 0;
     if (first) {
         ScopedLock lock(g_lock);
         if (g_opt.label) {

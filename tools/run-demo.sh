@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: serves the bundled sample feed on 127.0.0.1, runs the stand-in dock with
 # the docklet on a settings file that follows it until the first refresh has ended, and
-# leaves what the dock shows in out/: the icon as a PNG, the label, the host calls.
+# leaves what the dock shows in out/: the icon as a PNG, the label, the item menu's
+# entries (a scripted left click after the refresh) and the host calls.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
@@ -29,8 +30,14 @@ INI
 
 out_w=$(winepath -w "$PWD/out")
 (cd build/dock && wine dockhost.exe --ini "$out_w\\demo.ini" --section Quillmere --until-refreshed \
-  --icon "$out_w\\icon.png" --overlay "$out_w\\overlay.png" --label --log --save) </dev/null | tee out/dock.log
+  --icon "$out_w\\icon.png" --overlay "$out_w\\overlay.png" --label --log --save --left-click --menu) </dev/null \
+  | tee out/dock.log
+grep '^label: ' out/dock.log | sed 's/^label: //' > out/label.txt || true
+grep '^menu: ' out/dock.log | sed 's/^menu: //' > out/menu.txt || true
 echo
-echo "The dock's icon:     out/icon.png (base image with the overlay), out/overlay.png (overlay alone)"
-echo "Host calls and label: out/dock.log"
-echo "Settings it saved:   out/demo.ini"
+echo "The dock's icon:       $PWD/out/icon.png (base image with the overlay)"
+echo "                       $PWD/out/overlay.png (the overlay alone)"
+echo "The label:             $PWD/out/label.txt"
+echo "The item menu:         $PWD/out/menu.txt (identifier, text, enabled/disabled, checked/unchecked)"
+echo "Host calls:            $PWD/out/dock.log"
+echo "Settings it saved:     $PWD/out/demo.ini"

@@ -57,7 +57,10 @@ TEST_F(LifecycleTest, GetInformationIsBounded) {
 TEST_F(LifecycleTest, NullSettingsGiveDefaultsLabelAndAnIdleRefresh) {
     _DOCKLET_DATA* pData = pfnCreate(hwnd, dll.h, nullptr, nullptr);
     ASSERT_NE(pData, nullptr);
-    EXPECT_EQ(HostSnapshot().label, "Quillmere");
+    // Loading the defaults sets the label before anything else reaches the host.
+    std::vector<HostCall> labels = HostCalls("DockletSetLabel");
+    ASSERT_FALSE(labels.empty());
+    EXPECT_EQ(labels[0].text, "Quillmere");
     EXPECT_STREQ(pData->szTitle, L"Quillmere");
     EXPECT_EQ(pData->iCurrentProfile, -1);
     // The icon is the docklet-wide image, resolved into the images folder.
