@@ -1,9 +1,19 @@
 // The item menu and the context menu: what they hold in each state, what each choice
 // does, real popups chosen by keyboard, and the profile switch.
 #include "fixture.h"
+#include <prsht.h>
 #include "presentation/menus.h"
 
 namespace {
+
+// The settings sheet is modal: while one lives, it is cancelled as soon as it shows.
+struct SheetCloser {
+    UINT_PTR id = SetTimer(nullptr, 0, 50, Tick);
+    ~SheetCloser() { KillTimer(nullptr, id); }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        if (HWND h = FindWindowW(nullptr, L"Configure Quillmere")) PostMessageW(h, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    }
+};
 
 struct Entry {
     UINT id;
@@ -260,7 +270,8 @@ TEST(ItemMenu, NullInstanceAndNoFeedConfigured) {
     EXPECT_FALSE(ShowItemMenu(nullptr));
     Docklet d;
     ResetHost();
-    // The settings open instead of a menu; the stand-in settings close at once.
+    // The settings open instead of a menu.
+    SheetCloser closer;
     EXPECT_TRUE(ShowItemMenu(d.p));
     EXPECT_EQ(Count("DockletLockMouseEffect"), 0);
 }
@@ -369,8 +380,11 @@ TEST(ContextMenu, EachCommand) {
     ResetHost();
     ActOnContextMenu(d.p, IDM_CONTEXT_REMOVE);
     EXPECT_EQ(HostSnapshot().removeSelf, 1);
-    // The stand-in settings dialog closes itself; it runs modally and returns.
-    ActOnContextMenu(d.p, IDM_CONTEXT_SETTINGS);
+    // The settings sheet runs modally and returns once cancelled.
+    {
+        SheetCloser closer;
+        ActOnContextMenu(d.p, IDM_CONTEXT_SETTINGS);
+    }
     ResetHost();
     for (int id : {0, -3, 3, 4, 5, 8, 999, 1000, 1001, 7000}) ActOnContextMenu(d.p, id);
     EXPECT_TRUE(HostSnapshot().calls.empty());
