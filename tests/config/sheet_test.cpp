@@ -342,8 +342,16 @@ TEST_F(ConfigTest, FontPageColourDialogCancelKeepsTheColour) {
 }
 
 TEST_F(ConfigTest, PagesRenderCleanly) {
-    AddLiveProfile(L"Example News");
-    AddLiveProfile(L"Another Feed");
+    // The default pictures of the dock layout, so the previews have something to show.
+    std::wstring background = Wide(BuildPath("dock\\Docklets\\Quillmere\\icons\\background.png"));
+    std::wstring menu = Wide(BuildPath("dock\\Docklets\\Quillmere\\icons\\menu.png"));
+    CopyText(pLive->szBackgroundImage, 270, background.c_str());
+    CopyText(pLive->szMenuIcon, 270, menu.c_str());
+    for (const wchar_t* szTitle : {L"Example News", L"Another Feed"}) {
+        _PROFILE_DATA* p = AddLiveProfile(szTitle);
+        CopyText(p->szBackgroundImage, 270, background.c_str());
+        CopyText(p->szMenuIcon, 270, menu.c_str());
+    }
     const wchar_t* names[4] = {L"page-general.png", L"page-icons.png", L"page-font.png", L"page-profiles.png"};
     bool bSaved[5] = {};
     std::vector<Step> steps = {WaitSheet()};
