@@ -277,6 +277,7 @@ public:
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) override {
         *ppv = nullptr;
         if (pOuter) return CLASS_E_NOAGGREGATION;
+        if (g_opts.failCreate) return E_FAIL;
         Control* p = new Control();
         p->AddRef();
         HRESULT hr = p->QueryInterface(riid, ppv);

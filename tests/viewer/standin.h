@@ -26,6 +26,7 @@ struct StandInOptions {
     bool inPlaceObject = true; // gives IOleInPlaceObject
     bool webBrowser = true;    // gives IWebBrowser2
     bool keepSite = false;     // keeps its site reference after SetClientSite(null)
+    bool failCreate = false;   // the class object refuses to create the control
 };
 
 StandInLog& StandIn();
