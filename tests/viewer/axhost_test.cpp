@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "fixture.h"
 #include "standin.h"
 #include "support/testhost.h"
 #include "viewer/axhost.h"
@@ -17,8 +18,7 @@ protected:
     LONG hostsBefore = 0;
 
     void SetUp() override {
-        static ATOM atom = RegisterAXClass(GetModuleHandleW(nullptr));
-        ASSERT_NE(atom, 0);
+        ASSERT_TRUE(EnsureAXClass());
         ResetStandIn();
         cookie = RegisterStandIn(c_clsidStandIn);
         ASSERT_NE(cookie, 0u);

@@ -25,9 +25,13 @@ void CALLBACK ScriptTimer(HWND, UINT, UINT_PTR, DWORD) {
 }
 }  // namespace
 
-void ViewerFixture::SetUp() {
+bool EnsureAXClass() {
     static ATOM atom = RegisterAXClass(GetModuleHandleW(nullptr));
-    ASSERT_NE(atom, 0);
+    return atom != 0;
+}
+
+void ViewerFixture::SetUp() {
+    ASSERT_TRUE(EnsureAXClass());
     ResetHost();
     ResetStandIn();
     pData = NewDockletRecord();

@@ -11,6 +11,9 @@
 
 extern const CLSID c_clsidWebBrowser;
 
+// Registers "AX" for the test executable once per process; true when it is registered.
+bool EnsureAXClass();
+
 class ViewerFixture : public ::testing::Test {
 protected:
     _DOCKLET_DATA* pData = nullptr;

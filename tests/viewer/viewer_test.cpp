@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <exdisp.h>
 #include "fixture.h"
+#include "core/gdiplus.h"
 #include "feed/parser.h"
 #include "resources/viewer_ids.h"
 #include "viewer/action.h"
@@ -8,6 +9,10 @@
 #include "viewer/viewer.h"
 
 namespace {
+
+std::wstring Widen(const std::string& s) {
+    return std::wstring(s.begin(), s.end());
+}
 
 class ViewerTest : public ViewerFixture {
 protected:
@@ -372,4 +377,34 @@ TEST(CenterWindowTest, CentresClampsAndResizes) {
     EXPECT_EQ(rc.top, cy - 100);
     DestroyWindow(hwnd);
     DestroyWindow(parent);
+}
+
+// Saves a picture of the open viewer (viewer.png next to the test executable) to look at.
+TEST_F(ViewerTest, PictureOfTheViewer) {
+    std::wstring png = Widen(TestExeFolder()) + L"viewer.png";
+    DeleteFileW(png.c_str());
+    bool bSaved = false;
+    RunViewer([&](int tick) {
+        if (!PageDone() || tick < 10) return;
+        HWND hwnd = pData->hwndViewer;
+        RECT rc = WindowRect(hwnd);
+        const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+        HDC screen = GetDC(nullptr);
+        HDC mem = CreateCompatibleDC(screen);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+        HGDIOBJ old = SelectObject(mem, bmp);
+        BitBlt(mem, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
+        SelectObject(mem, old);
+        qm::GpBitmap* pBitmap = nullptr;
+        qm::GdipCreateBitmapFromHBITMAP(bmp, nullptr, &pBitmap);
+        if (pBitmap) {
+            bSaved = qm::GdipSaveImageToFile(pBitmap, png.c_str(), &qm::PngEncoderClsid(), nullptr) == Gdiplus::Ok;
+            qm::GdipDisposeImage(pBitmap);
+        }
+        DeleteObject(bmp);
+        DeleteDC(mem);
+        ReleaseDC(nullptr, screen);
+        SendMessageW(hwnd, WM_CLOSE, 0, 0);
+    });
+    EXPECT_TRUE(bSaved);
 }
