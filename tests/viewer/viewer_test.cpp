@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <exdisp.h>
 #include "fixture.h"
+#include "core/entry.h"
 #include "core/gdiplus.h"
 #include "feed/parser.h"
 #include "resources/viewer_ids.h"
@@ -235,6 +236,18 @@ TEST_F(ViewerTest, DestroyingTheInstanceFromInsideTheModalLoop) {
     DestroyWindow(hwnd);
 }
 
+TEST_F(ViewerTest, OpeningTheSettingsClosesTheViewerFirst) {
+    UseStandIn();
+    bool bClosed = false;
+    RunViewer([&](int) {
+        if (!Loaded() || bClosed) return;
+        OnConfigure(pData);  // closes the viewer, then runs the settings dialog
+        bClosed = pData->hwndViewer == nullptr && !pData->pszPageFile && !FileExists(PagePath(L"item1.html"));
+    });
+    EXPECT_TRUE(bClosed);
+    EXPECT_EQ(StandIn().destroyed, 1);
+}
+
 TEST_F(ViewerTest, ItemsReplacedWhileOpenDoNotChangeThePage) {
     UseStandIn();
     std::wstring caption;
@@ -324,20 +337,27 @@ TEST_F(ViewerTest, PageThreadHandsOutThePageOnlyWhileItIsStillTheViewersThread) 
 TEST_F(ViewerTest, RealWebBrowserControlOpensAndNavigates) {
     bool bOpened = false, bBrowser = false;
     std::wstring page = PagePath(L"item1.html");
-    RunViewer([&](int) {
-        if (!PageDone()) return;
+    std::wstring location;
+    RunViewer([&](int tick) {
+        if (!PageDone() || tick < 20) return;
         bOpened = true;
         IWebBrowser2* pBrowser = nullptr;
         SendDlgItemMessageW(pData->hwndViewer, IDC_BROWSER, AXM_QUERYINTERFACE,
                             reinterpret_cast<WPARAM>(&IID_IWebBrowser2), reinterpret_cast<LPARAM>(&pBrowser));
         if (pBrowser) {
             bBrowser = true;
+            BSTR url = nullptr;
+            pBrowser->get_LocationURL(&url);
+            location = url ? url : L"";
+            SysFreeString(url);
             pBrowser->Release();
         }
         SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0);
     });
     EXPECT_TRUE(bOpened);
     EXPECT_TRUE(bBrowser);
+    // The control took the page's full path (Wine's control reports it as a file URL).
+    EXPECT_NE(location.find(L"\\Quillmere\\item1.html"), std::wstring::npos) << location;
     EXPECT_FALSE(FileExists(page));
 }
 
