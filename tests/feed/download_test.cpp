@@ -1,11 +1,12 @@
 // RetrieveFeed against the loopback server: the outcomes, messages and codes of a
 // download, and hostile documents.
+#include "support/httpserver.h"
 #include <gtest/gtest.h>
 #include "core/instance.h"
+#include "core/settings.h"
 #include "feed/download.h"
 #include "feed/parser.h"
 #include "feedtest.h"
-#include "support/httpserver.h"
 #include "support/testhost.h"
 
 namespace {
@@ -54,4 +55,205 @@ TEST_F(DownloadTest, RssFillsItemsTitleAndFormat) {
     ASSERT_EQ(reqs.size(), 1u);
     EXPECT_EQ(reqs[0].method, "GET");
     EXPECT_NE(reqs[0].headers.find("application/xml; charset=utf-8"), std::string::npos) << reqs[0].headers;
+}
+
+TEST_F(DownloadTest, AtomWithBothContainersAndTitleKeptWhenSet) {
+    // A "channel" element inside an Atom feed: Atom is tested first.
+    std::string body = MakeAtom(2, "Atom title");
+    body.insert(body.find("<entry>"), "<channel/>");
+    HttpServer server(Xml(body, "application/atom+xml"));
+    ASSERT_TRUE(Fetch(server, L"Mine"));
+    EXPECT_EQ(Profile()->iFeedFormat, FEED_FORMAT_ATOM);
+    EXPECT_STREQ(Profile()->szTitle, L"Mine");
+    ASSERT_EQ(pData->items.GetCount(), 2u);
+    EXPECT_STREQ(pData->items.GetAt(0)->szLink, L"http://example.com/e0");
+    EXPECT_STREQ(pData->items.GetAt(0)->pszDescription, L"Summary 0");
+    EXPECT_STREQ(pData->items.GetAt(0)->szPubDate, L"2026-12-08T00:00:00Z");
+}
+
+TEST_F(DownloadTest, WellFormedBodyAsTextPlainIsParsedFromText) {
+    HttpServer server(Xml(MakeRss(2), "text/plain"));
+    ASSERT_TRUE(Fetch(server));
+    EXPECT_EQ(pData->items.GetCount(), 2u);
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(DownloadTest, MalformedBodyShowsTwoMessagesWithZeroAndEmptiesItems) {
+    HttpServer good(Xml(MakeRss(2)));
+    ASSERT_TRUE(Fetch(good));
+    HttpServer bad(Xml("<rss><channel><title>x</channel>"));
+    CopyText(Profile()->szURL, 2049, bad.Url().c_str());
+    EXPECT_FALSE(RetrieveFeed(pData));
+    EXPECT_EQ(pData->items.GetCount(), 0u);
+    EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"pXMLDocPtr->loadXML failed (0)", L"Invalid Exception (0)"}));
+}
+
+TEST_F(DownloadTest, NeitherFeedNorChannelGivesFormatZeroAndMinusOne) {
+    HttpServer server(Xml("<?xml version=\"1.0\"?><html><body>hello</body></html>"));
+    EXPECT_FALSE(Fetch(server));
+    EXPECT_EQ(Profile()->iFeedFormat, 0);
+    EXPECT_EQ(Messages(), std::vector<std::wstring>{L"Invalid Exception (-1)"});
+    EXPECT_STREQ(Profile()->szTitle, L"");
+}
+
+TEST_F(DownloadTest, StatusOtherThan200KeepsThePreviousItems) {
+    HttpServer good(Xml(MakeRss(4)));
+    ASSERT_TRUE(Fetch(good));
+    for (int status : {404, 500, 304, 201}) {
+        HttpResponse r = Xml(MakeRss(1));
+        r.status = status;
+        HttpServer server(r);
+        CopyText(Profile()->szURL, 2049, server.Url().c_str());
+        ResetHost();
+        EXPECT_FALSE(RetrieveFeed(pData)) << status;
+        EXPECT_EQ(pData->items.GetCount(), 4u) << status;
+        ASSERT_EQ(Messages().size(), 1u) << status;
+        EXPECT_EQ(Messages()[0], L"Invalid status (" + std::to_wstring(status) + L")");
+    }
+}
+
+TEST_F(DownloadTest, UnreachablePortEmptiesItemsWithAnInvalidException) {
+    HttpServer good(Xml(MakeRss(2)));
+    ASSERT_TRUE(Fetch(good));
+    wchar_t szURL[100];
+    swprintf(szURL, 100, L"http://127.0.0.1:%d/feed", UnusedPort());
+    CopyText(Profile()->szURL, 2049, szURL);
+    // Wine's request object never completes a refused connection; the time limit ends it.
+    SetFeedTimeLimit(3000);
+    DWORD dwStart = GetTickCount();
+    EXPECT_FALSE(RetrieveFeed(pData));
+    EXPECT_LT(GetTickCount() - dwStart, 6000u);
+    EXPECT_EQ(pData->items.GetCount(), 0u);
+    auto messages = Messages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back().rfind(L"Invalid Exception (", 0), 0u) << messages.back();
+}
+
+TEST_F(DownloadTest, SlowServerIsAbandonedAtTheTimeLimit) {
+    SetFeedTimeLimit(1000);
+    HttpResponse r = Xml(MakeRss(1));
+    r.delayMs = 20000;
+    HttpServer server(r);
+    DWORD dwStart = GetTickCount();
+    EXPECT_FALSE(Fetch(server));
+    DWORD dwSpent = GetTickCount() - dwStart;
+    EXPECT_GE(dwSpent, 900u);
+    EXPECT_LT(dwSpent, 5000u);
+    wchar_t szExpected[64];
+    swprintf(szExpected, 64, L"Invalid Exception (%d)", static_cast<int>(FEED_E_TIMEOUT));
+    EXPECT_EQ(Messages(), std::vector<std::wstring>{szExpected});
+    server.Stop();
+}
+
+TEST_F(DownloadTest, ConnectionDroppedMidBodyIsAFailureWithNoPartialItems) {
+    HttpServer good(Xml(MakeRss(3)));
+    ASSERT_TRUE(Fetch(good));
+    HttpResponse r = Xml(MakeRss(200));
+    r.dropAfter = r.body.size() / 2;
+    HttpServer server(r);
+    CopyText(Profile()->szURL, 2049, server.Url().c_str());
+    EXPECT_FALSE(RetrieveFeed(pData));
+    // Wine reports the cut transfer as status 0 (the previous items stay); a stack that
+    // hands over the cut body fails its parse (the items are emptied). Never a partial list.
+    auto messages = Messages();
+    ASSERT_FALSE(messages.empty());
+    if (messages[0] == L"Invalid status (0)") {
+        EXPECT_EQ(pData->items.GetCount(), 3u);
+    } else {
+        EXPECT_EQ(pData->items.GetCount(), 0u);
+        EXPECT_EQ(messages.back().rfind(L"Invalid Exception (", 0), 0u) << messages.back();
+    }
+}
+
+TEST_F(DownloadTest, MissingChannelTitleGivesUndefinedAndNoItemsStillSucceeds) {
+    HttpServer server(Xml("<rss><channel><link>x</link></channel></rss>"));
+    EXPECT_TRUE(Fetch(server));
+    EXPECT_STREQ(Profile()->szTitle, L"undefined");
+    EXPECT_EQ(pData->items.GetCount(), 0u);
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(DownloadTest, ProfileSwitchDuringARefreshKeepsToTheFirstProfile) {
+    // The user switches profiles while the request is under way: the title and format
+    // still go to the profile whose URL was fetched.
+    _DOCKLET_DATA* pShared = nullptr;
+    HttpServer server([&pShared](const HttpRequest&) {
+        pShared->iCurrentProfile = 1;
+        return Xml(MakeRss(1, "First"));
+    });
+    pData = pShared = NewFeedRecord(server.Url());
+    _PROFILE_DATA* pOther = NewProfile();
+    CopyText(pOther->szURL, 2049, L"http://127.0.0.1:1/other");
+    pData->profiles.Add(pOther);
+    pData->iProfileCount = 2;
+    ASSERT_TRUE(RetrieveFeed(pData));
+    EXPECT_EQ(pData->iCurrentProfile, 1);
+    EXPECT_STREQ(pData->profiles.GetAt(0)->szTitle, L"First");
+    EXPECT_EQ(pData->profiles.GetAt(0)->iFeedFormat, FEED_FORMAT_RSS);
+    EXPECT_STREQ(pOther->szTitle, L"");
+    EXPECT_EQ(pOther->iFeedFormat, 0);
+}
+
+// Hostile documents: nothing local is read, and expansion bombs end quickly.
+TEST_F(DownloadTest, ExternalEntityCannotReadALocalFile) {
+    std::string folder = MakeTempFolder("xxe");
+    std::string file = folder + "secret.txt";
+    HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD cb = 0;
+    WriteFile(h, "TOPSECRET", 9, &cb, nullptr);
+    CloseHandle(h);
+    std::string url = "file:///" + file;
+    for (char& c : url)
+        if (c == '\\') c = '/';
+    std::string body = "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ENTITY x SYSTEM \"" + url +
+                       "\">]><rss><channel><title>t</title><item><title>&x;</title></item></channel></rss>";
+    HttpServer server(Xml(body));
+    EXPECT_FALSE(Fetch(server));
+    for (unsigned i = 0; i < pData->items.GetCount(); ++i)
+        EXPECT_EQ(wcsstr(pData->items.GetAt(i)->szTitle, L"TOPSECRET"), nullptr);
+    EXPECT_EQ(wcsstr(Profile()->szTitle, L"TOPSECRET"), nullptr);
+    wchar_t szExpected[64];
+    swprintf(szExpected, 64, L"Invalid Exception (%d)", static_cast<int>(FEED_E_ENTITIES));
+    EXPECT_EQ(Messages(), std::vector<std::wstring>{szExpected});
+}
+
+TEST_F(DownloadTest, ExpansionBombsAreRefusedQuickly) {
+    std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ENTITY l0 \"ha\">";
+    for (int i = 1; i < 10; ++i)
+        laughs += "<!ENTITY l" + std::to_string(i) + " \"" + std::string() + [&] {
+            std::string s;
+            for (int k = 0; k < 10; ++k) s += "&l" + std::to_string(i - 1) + ";";
+            return s;
+        }() + "\">";
+    laughs += "]><rss><channel><title>&l9;</title></channel></rss>";
+    std::string quadratic = "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ENTITY a \"" + std::string(100000, 'a') +
+                            "\">]><rss><channel><title>t</title><item><description>";
+    for (int i = 0; i < 30000; ++i) quadratic += "&a;";
+    quadratic += "</description></item></channel></rss>";
+    // The same bombs encoded as UTF-16 are caught too.
+    std::string utf16;
+    for (char c : laughs) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    for (const std::string* body : {&laughs, &quadratic, &utf16}) {
+        ResetHost();
+        HttpServer server(Xml(*body));
+        if (!pData) pData = NewFeedRecord(server.Url());
+        CopyText(Profile()->szURL, 2049, server.Url().c_str());
+        DWORD dwStart = GetTickCount();
+        EXPECT_FALSE(RetrieveFeed(pData));
+        EXPECT_LT(GetTickCount() - dwStart, 5000u);
+        EXPECT_EQ(pData->items.GetCount(), 0u);
+        ASSERT_EQ(Messages().size(), 1u);
+    }
+}
+
+TEST_F(DownloadTest, PlainDoctypeStillParses) {
+    HttpServer server(Xml("<?xml version=\"1.0\"?><!DOCTYPE rss PUBLIC \"-//Netscape Communications//DTD RSS 0.91//EN\" "
+                          "\"http://127.0.0.1:1/rss-0.91.dtd\"><rss version=\"0.91\"><channel><title>Old</title>"
+                          "<item><title>One</title><link>l</link></item></channel></rss>"));
+    ASSERT_TRUE(Fetch(server));
+    ASSERT_EQ(pData->items.GetCount(), 1u);
+    EXPECT_STREQ(pData->items.GetAt(0)->szTitle, L"One");
 }
