@@ -1,8 +1,12 @@
 #include "feed/download.h"
+#include <cstring>
+#include <cwctype>
 #include <cwchar>
+#include <string>
 #include <new>
 #include "core/instance.h"
 #include "core/message.h"
+#include "feed/http.h"
 #include "feed/parser.h"
 
 using qm::CheckHr;
@@ -47,23 +51,85 @@ bool ContainsAscii(const BYTE* pb, size_t cb, const char* szPattern) {
 // read local files).
 enum DoctypeKind { DOCTYPE_NONE, DOCTYPE_PLAIN, DOCTYPE_ENTITIES };
 
-DoctypeKind InspectBody(IXMLHttpRequest* pReq) {
-    UniqueVariant body;
-    CheckHr(pReq->get_responseBody(&body));
-    if (V_VT(&body) != (VT_ARRAY | VT_UI1) || !V_ARRAY(&body)) return DOCTYPE_NONE;
-    SAFEARRAY* psa = V_ARRAY(&body);
-    LONG lLower = 0, lUpper = -1;
-    SafeArrayGetLBound(psa, 1, &lLower);
-    SafeArrayGetUBound(psa, 1, &lUpper);
-    if (lUpper < lLower) return DOCTYPE_NONE;
-    void* pv = nullptr;
-    CheckHr(SafeArrayAccessData(psa, &pv));
-    const BYTE* pb = static_cast<const BYTE*>(pv);
-    size_t cb = static_cast<size_t>(lUpper - lLower + 1);
-    DoctypeKind kind = DOCTYPE_NONE;
-    if (ContainsAscii(pb, cb, "<!DOCTYPE")) kind = ContainsAscii(pb, cb, "<!ENTITY") ? DOCTYPE_ENTITIES : DOCTYPE_PLAIN;
-    SafeArrayUnaccessData(psa);
-    return kind;
+DoctypeKind InspectBody(const std::string& body) {
+    const BYTE* pb = reinterpret_cast<const BYTE*>(body.data());
+    if (!ContainsAscii(pb, body.size(), "<!DOCTYPE")) return DOCTYPE_NONE;
+    return ContainsAscii(pb, body.size(), "<!ENTITY") ? DOCTYPE_ENTITIES : DOCTYPE_PLAIN;
+}
+
+// The media type of a Content-Type header, lower case, without parameters.
+std::wstring MediaType(const std::wstring& contentType) {
+    std::wstring type = contentType.substr(0, contentType.find(L';'));
+    while (!type.empty() && type.back() == L' ') type.pop_back();
+    while (!type.empty() && type.front() == L' ') type.erase(0, 1);
+    for (wchar_t& c : type) c = static_cast<wchar_t>(towlower(c));
+    return type;
+}
+
+// Whether the request object takes a response as XML: the XML media types.
+bool IsXmlContentType(const std::wstring& contentType) {
+    std::wstring type = MediaType(contentType);
+    return type == L"text/xml" || type == L"application/xml" ||
+           (type.size() > 4 && type.compare(type.size() - 4, 4, L"+xml") == 0);
+}
+
+// The code page named by the charset parameter, or 0 when there is none or it is unknown.
+UINT CharsetCodePage(const std::wstring& contentType) {
+    std::wstring lower = contentType;
+    for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
+    size_t pos = lower.find(L"charset=");
+    if (pos == std::wstring::npos) return 0;
+    std::wstring name = lower.substr(pos + 8);
+    name = name.substr(0, name.find_first_of(L"; "));
+    if (!name.empty() && name.front() == L'"') name = name.substr(1, name.find(L'"', 1) - 1);
+    static const struct {
+        const wchar_t* szName;
+        UINT uCodePage;
+    } c_charsets[] = {{L"utf-8", CP_UTF8},         {L"utf8", CP_UTF8},         {L"us-ascii", 20127},
+                      {L"iso-8859-1", 28591},      {L"latin1", 28591},         {L"iso-8859-2", 28592},
+                      {L"iso-8859-15", 28605},     {L"windows-1250", 1250},    {L"windows-1251", 1251},
+                      {L"windows-1252", 1252},     {L"koi8-r", 20866},         {L"shift_jis", 932},
+                      {L"euc-jp", 20932},          {L"gb2312", 936},           {L"big5", 950},
+                      {L"utf-16", 1200},           {L"utf-16le", 1200},        {L"utf-16be", 1201}};
+    for (const auto& c : c_charsets)
+        if (name == c.szName) return c.uCodePage;
+    return 0;
+}
+
+// The body as text: the charset of the Content-Type, else a byte-order mark, else UTF-8.
+std::wstring ResponseText(const std::string& body, const std::wstring& contentType) {
+    const char* p = body.data();
+    size_t cb = body.size();
+    UINT uCodePage = CharsetCodePage(contentType);
+    if (cb >= 2 && static_cast<BYTE>(p[0]) == 0xFF && static_cast<BYTE>(p[1]) == 0xFE) {
+        uCodePage = 1200;
+        p += 2;
+        cb -= 2;
+    } else if (cb >= 2 && static_cast<BYTE>(p[0]) == 0xFE && static_cast<BYTE>(p[1]) == 0xFF) {
+        uCodePage = 1201;
+        p += 2;
+        cb -= 2;
+    } else if (cb >= 3 && memcmp(p, "\xEF\xBB\xBF", 3) == 0) {
+        uCodePage = CP_UTF8;
+        p += 3;
+        cb -= 3;
+    }
+    if (uCodePage == 0) uCodePage = CP_UTF8;
+    std::wstring text;
+    if (uCodePage == 1200 || uCodePage == 1201) {
+        text.resize(cb / 2);
+        for (size_t i = 0; i < cb / 2; ++i) {
+            BYTE b0 = static_cast<BYTE>(p[2 * i]), b1 = static_cast<BYTE>(p[2 * i + 1]);
+            text[i] = static_cast<wchar_t>(uCodePage == 1200 ? (b0 | (b1 << 8)) : ((b0 << 8) | b1));
+        }
+        return text;
+    }
+    if (cb == 0) return text;
+    int cch = MultiByteToWideChar(uCodePage, 0, p, static_cast<int>(cb), nullptr, 0);
+    if (cch <= 0) return text;
+    text.resize(static_cast<size_t>(cch));
+    MultiByteToWideChar(uCodePage, 0, p, static_cast<int>(cb), &text[0], cch);
+    return text;
 }
 
 // True when some text or CDATA node of the document has text: the same answer as "the
@@ -105,20 +171,51 @@ bool DocumentHasText(IXMLDOMDocument* pDoc) {
     return false;
 }
 
-// A document that resolves nothing outside the text it is given.
-ComPtr<IXMLDOMDocument> NewDocument() {
+// A document that resolves nothing outside the text it is given; null with the failure
+// code in *phr.
+ComPtr<IXMLDOMDocument> NewDocument(HRESULT* phr) {
     ComPtr<IXMLDOMDocument> pDoc;
-    HRESULT hr = qm::CreateRunningObject(qm::CLSID_DOMDocument30, qm::IID_XMLDOMDocument, pDoc.put_void());
-    if (FAILED(hr)) FailStep(L"pXMLDocPtr.CreateInstance failed (%d)", hr);
+    *phr = qm::CreateRunningObject(qm::CLSID_DOMDocument30, qm::IID_XMLDOMDocument, pDoc.put_void());
+    if (FAILED(*phr)) return ComPtr<IXMLDOMDocument>();
     pDoc->put_async(VARIANT_FALSE);
     pDoc->put_resolveExternals(VARIANT_FALSE);
     pDoc->put_validateOnParse(VARIANT_FALSE);
     return pDoc;
 }
 
+// The response as the request object's responseXML: the body parsed as XML (honouring
+// its encoding declaration) when the content type is an XML type; otherwise, or when
+// it does not parse, an empty document.
+ComPtr<IXMLDOMDocument> ResponseXML(_HTTP_TRANSFER* pTransfer, HRESULT* phr) {
+    ComPtr<IXMLDOMDocument> pDoc = NewDocument(phr);
+    if (!pDoc) return pDoc;
+    const std::string& body = HttpResponseBody(pTransfer);
+    if (!IsXmlContentType(HttpContentType(pTransfer)) || body.empty()) return pDoc;
+    SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(body.size()));
+    if (!psa) {
+        *phr = E_OUTOFMEMORY;
+        return ComPtr<IXMLDOMDocument>();
+    }
+    void* pv = nullptr;
+    if (SUCCEEDED(SafeArrayAccessData(psa, &pv))) {
+        memcpy(pv, body.data(), body.size());
+        SafeArrayUnaccessData(psa);
+    }
+    UniqueVariant source;
+    V_VT(&source) = VT_ARRAY | VT_UI1;
+    V_ARRAY(&source) = psa;
+    VARIANT_BOOL bLoaded = VARIANT_FALSE;
+    if (FAILED(pDoc->load(source, &bLoaded)) || bLoaded != VARIANT_TRUE) {
+        // A body that does not parse gives an empty document, as the request object's.
+        pDoc = NewDocument(phr);
+    }
+    return pDoc;
+}
+
 // Waits for ready state 4, dispatching this thread's messages and sleeping between
-// passes until a message arrives or 10 ms have passed. False when pStop began stopping.
-bool WaitForResponse(IXMLHttpRequest* pReq, const _DOCKLET_DATA* pStop) {
+// passes until a message arrives or 10 ms have passed. False when pStop began stopping;
+// the transfer is then abandoned, as it is at the time limit.
+bool WaitForResponse(_HTTP_TRANSFER* pReq, const _DOCKLET_DATA* pStop) {
     DWORD dwStart = GetTickCount();
     DWORD dwLimit = GetFeedTimeLimit();
     LONG lState = 0;
@@ -133,14 +230,14 @@ bool WaitForResponse(IXMLHttpRequest* pReq, const _DOCKLET_DATA* pStop) {
                 DispatchMessageW(&msg);
             }
         }
-        CheckHr(pReq->get_readyState(&lState));
+        CheckHr(HttpGetReadyState(pReq, &lState));
         if (lState == 4) break;
         if (pStop && IsStopping(pStop)) {
-            pReq->abort();
+            HttpAbort(pReq);
             return false;
         }
         if (GetTickCount() - dwStart >= dwLimit) {
-            pReq->abort();
+            HttpAbort(pReq);
             throw FeedError{FEED_E_TIMEOUT};
         }
         MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
@@ -179,43 +276,20 @@ void SetFeedTimeLimit(DWORD dwMs) {
 
 FetchOutcome FetchFeedDocument(const wchar_t* szURL, const _DOCKLET_DATA* pStop, ComPtr<IXMLDOMDocument>& pDocOut) {
     pDocOut.reset();
-    ComPtr<IXMLHttpRequest> pXMLHTTPReq;
-    HRESULT hr = qm::CreateRunningObject(qm::CLSID_XMLHTTP30, qm::IID_XMLHTTPRequest, pXMLHTTPReq.put_void());
+    qm::UniqueHttpTransfer pXMLHTTPReq;
+    HRESULT hr = HttpCreate(pXMLHTTPReq.put());
     if (FAILED(hr)) FailStep(L"pXMLHTTPReq.CreateInstance failed failed (%d)", hr);
-
-    {
-        UniqueBstr bstrMethod(qm::AllocBstr(L"GET"));
-        UniqueBstr bstrURL(qm::AllocBstr(szURL));
-        VARIANT varAsync;
-        VariantInit(&varAsync);
-        V_VT(&varAsync) = VT_I2;
-        V_I2(&varAsync) = -1;
-        VARIANT varMissing;
-        VariantInit(&varMissing);
-        V_VT(&varMissing) = VT_ERROR;
-        V_ERROR(&varMissing) = DISP_E_PARAMNOTFOUND;
-        hr = pXMLHTTPReq->open(bstrMethod.get(), bstrURL.get(), varAsync, varMissing, varMissing);
-        if (FAILED(hr)) FailStep(L"pXMLHTTPReq->open failed failed (%d)", hr);
-    }
-    {
-        UniqueBstr bstrHeader(qm::AllocBstr(L"Content-Type"));
-        UniqueBstr bstrValue(qm::AllocBstr(L"application/xml; charset=utf-8"));
-        hr = pXMLHTTPReq->setRequestHeader(bstrHeader.get(), bstrValue.get());
-        if (FAILED(hr)) FailStep(L"pXMLHTTPReq->setRequestHeader failed (%d)", hr);
-    }
-    {
-        VARIANT varBody;
-        VariantInit(&varBody);
-        V_VT(&varBody) = VT_I4;
-        V_I4(&varBody) = 0;
-        hr = pXMLHTTPReq->send(varBody);
-        if (FAILED(hr)) FailStep(L"pXMLHTTPReq->send failed (%d)", hr);
-    }
+    hr = HttpOpen(pXMLHTTPReq.get(), L"GET", szURL);
+    if (FAILED(hr)) FailStep(L"pXMLHTTPReq->open failed failed (%d)", hr);
+    hr = HttpSetRequestHeader(pXMLHTTPReq.get(), L"Content-Type", L"application/xml; charset=utf-8");
+    if (FAILED(hr)) FailStep(L"pXMLHTTPReq->setRequestHeader failed (%d)", hr);
+    hr = HttpSend(pXMLHTTPReq.get(), GetFeedTimeLimit());
+    if (FAILED(hr)) FailStep(L"pXMLHTTPReq->send failed (%d)", hr);
 
     if (!WaitForResponse(pXMLHTTPReq.get(), pStop)) return FETCH_STOPPED;
 
     LONG lStatus = 0;
-    hr = pXMLHTTPReq->get_status(&lStatus);
+    hr = HttpGetStatus(pXMLHTTPReq.get(), &lStatus);
     if (FAILED(hr)) FailStep(L"pXMLHTTPReq->get_status failed (%d)", hr);
     if (lStatus != 200) {
         ReportMessageF(nullptr, L"Invalid status (%d)", static_cast<int>(lStatus));
@@ -223,28 +297,30 @@ FetchOutcome FetchFeedDocument(const wchar_t* szURL, const _DOCKLET_DATA* pStop,
     }
 
     // The raw body is looked at before any parse.
-    DoctypeKind doctype = InspectBody(pXMLHTTPReq.get());
+    DoctypeKind doctype = InspectBody(HttpResponseBody(pXMLHTTPReq.get()));
     if (doctype == DOCTYPE_ENTITIES) throw FeedError{FEED_E_ENTITIES};
 
     ComPtr<IXMLDOMDocument> pXMLDocPtr;
     bool bHasText = false;
     if (doctype == DOCTYPE_NONE) {
-        ComPtr<IDispatch> pDispatch;
-        hr = pXMLHTTPReq->get_responseXML(pDispatch.put());
+        pXMLDocPtr = ResponseXML(pXMLHTTPReq.get(), &hr);
         if (FAILED(hr)) FailStep(L"pXMLHTTPReq->get_responseXML failed (%d)", hr);
-        if (!pDispatch) throw FeedError{E_POINTER};
-        CheckHr(pDispatch->QueryInterface(qm::IID_XMLDOMDocument, pXMLDocPtr.put_void()));
+        if (!pXMLDocPtr) throw FeedError{E_POINTER};
         bHasText = DocumentHasText(pXMLDocPtr.get());
     }
     if (!bHasText) {
         // Not taken as XML (or carrying a DOCTYPE, which only a document that resolves
         // nothing external may parse): parse the response text again.
         UniqueBstr bstrText;
-        hr = pXMLHTTPReq->get_responseText(bstrText.put());
-        if (FAILED(hr)) FailStep(L"pXMLHTTPReq->get_responseText failed (%d)", hr);
-        pXMLDocPtr = NewDocument();
+        {
+            std::wstring text = ResponseText(HttpResponseBody(pXMLHTTPReq.get()), HttpContentType(pXMLHTTPReq.get()));
+            bstrText.reset(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+            if (!bstrText) FailStep(L"pXMLHTTPReq->get_responseText failed (%d)", E_OUTOFMEMORY);
+        }
+        pXMLDocPtr = NewDocument(&hr);
+        if (!pXMLDocPtr) FailStep(L"pXMLDocPtr.CreateInstance failed (%d)", hr);
         VARIANT_BOOL bLoaded = VARIANT_FALSE;
-        hr = pXMLDocPtr->loadXML(bstrText.get() ? bstrText.get() : const_cast<BSTR>(L""), &bLoaded);
+        hr = pXMLDocPtr->loadXML(bstrText.get(), &bLoaded);
         if (FAILED(hr) || bLoaded != VARIANT_TRUE) FailStep(L"pXMLDocPtr->loadXML failed (%d)", S_OK);
     }
     pDocOut = pXMLDocPtr;

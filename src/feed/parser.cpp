@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <new>
+#include <string>
 #include "core/message.h"
 
 using qm::CheckHr;
@@ -13,13 +14,32 @@ namespace {
 
 const wchar_t c_szUndefined[] = L"undefined";
 
-// The elements named szName below a document or an element.
+// The elements whose tag name as written (prefix included) is szName, below a document
+// or an element, in document order. An XPath query on name() matches the qualified name
+// exactly; getElementsByTagName is not used because some MSXML implementations compare
+// only the local name there. The names are the parser's own constants, free of quotes.
 template <typename T>
 ComPtr<IXMLDOMNodeList> ElementsByTagName(T* pNode, const wchar_t* szName) {
-    UniqueBstr bstrName(qm::AllocBstr(szName));
+    std::wstring query = L"descendant::*[name()='";
+    query += szName;
+    query += L"']";
+    UniqueBstr bstrQuery(qm::AllocBstr(query.c_str()));
     ComPtr<IXMLDOMNodeList> pList;
-    CheckHr(pNode->getElementsByTagName(bstrName.get(), pList.put()));
+    CheckHr(pNode->selectNodes(bstrQuery.get(), pList.put()));
     return pList;
+}
+
+// Element queries are XPath; MSXML 3 defaults to its older pattern language.
+void UseXPath(IXMLDOMDocument* pDoc) {
+    ComPtr<IXMLDOMDocument2> pDoc2;
+    if (FAILED(pDoc->QueryInterface(qm::IID_XMLDOMDocument2, pDoc2.put_void()))) return;
+    UniqueBstr bstrName(qm::AllocBstr(L"SelectionLanguage"));
+    VARIANT value;
+    VariantInit(&value);
+    V_VT(&value) = VT_BSTR;
+    V_BSTR(&value) = SysAllocString(L"XPath");
+    pDoc2->setProperty(bstrName.get(), value);
+    VariantClear(&value);
 }
 
 // The element at index i of a list, or null when that node is not an element.
@@ -105,6 +125,7 @@ BSTR AllocBstr(const wchar_t* sz) {
 
 int GetFeedFormat(IXMLDOMDocument* pDoc) {
     if (!pDoc) throw FeedError{-1};
+    UseXPath(pDoc);
     ComPtr<IXMLDOMNodeList> pList = ElementsByTagName(pDoc, L"feed");
     if (pList && ContainerListLength(pList.get()) > 0) return FEED_FORMAT_ATOM;
     pList = ElementsByTagName(pDoc, L"channel");
@@ -115,6 +136,7 @@ int GetFeedFormat(IXMLDOMDocument* pDoc) {
 bool GetFeedTitle(IXMLDOMDocument* pDoc, const wchar_t* szContainer, wchar_t* szBuffer) {
     if (!pDoc || !szContainer || !szBuffer) return false;
     szBuffer[0] = 0;
+    UseXPath(pDoc);
     ComPtr<IXMLDOMNodeList> pList = ElementsByTagName(pDoc, szContainer);
     if (!pList || ContainerListLength(pList.get()) == 0) return false;
     ComPtr<IXMLDOMElement> pContainer = ElementAt(pList.get(), 0);
@@ -125,6 +147,7 @@ bool GetFeedTitle(IXMLDOMDocument* pDoc, const wchar_t* szContainer, wchar_t* sz
 
 ComPtr<IXMLDOMNodeList> GetItemNodeList(IXMLDOMDocument* pDoc, const wchar_t* szName) {
     if (!pDoc || !szName) throw FeedError{-1};
+    UseXPath(pDoc);
     return ElementsByTagName(pDoc, szName);
 }
 

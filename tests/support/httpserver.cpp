@@ -47,16 +47,41 @@ HttpServer::HttpServer(Handler handler) : m_handler(std::move(handler)) {
     EnsureWinsock();
     InitializeCriticalSection(&m_cs);
     m_hStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    m_listen = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    // Each server of the process gets a port no earlier server had: the platform's HTTP
+    // stack pools connections per host and port, and a stale one left by an earlier
+    // test's server must not answer for this one.
+    static CRITICAL_SECTION* pcsPorts = [] {
+        static CRITICAL_SECTION cs;
+        InitializeCriticalSection(&cs);
+        return &cs;
+    }();
+    static std::vector<int> usedPorts;
+    EnterCriticalSection(pcsPorts);
+    std::vector<SOCKET> held;
     sockaddr_in addr = {};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        addr = sockaddr_in();
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = 0;
+        bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+        int len = sizeof(addr);
+        getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+        int port = ntohs(addr.sin_port);
+        bool bUsed = false;
+        for (int p : usedPorts) bUsed = bUsed || p == port;
+        if (!bUsed || attempt == 49) {
+            m_listen = s;
+            m_port = port;
+            usedPorts.push_back(port);
+            break;
+        }
+        held.push_back(s);
+    }
+    for (SOCKET s : held) closesocket(s);
+    LeaveCriticalSection(pcsPorts);
     listen(m_listen, SOMAXCONN);
-    int len = sizeof(addr);
-    getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len);
-    m_port = ntohs(addr.sin_port);
     m_hAccept = CreateThread(nullptr, 0, AcceptThread, this, 0, nullptr);
 }
 

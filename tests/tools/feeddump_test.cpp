@@ -152,7 +152,9 @@ TEST(Feeddump, TwoThousandUrlsInOneProcessWithoutLeaks) {
         EXPECT_EQ(r.lines[i].rfind("{\"url\": \"" + Narrow(urls[i]) + "\"", 0), 0u) << r.lines[i];
     // Handles stay flat from the 200th URL to the 1900th (where the platform reports them;
     // the same check runs in-process in the feed tests).
-    if (r.handlesEarly) EXPECT_LT(r.handlesLate, r.handlesEarly + 40) << r.handlesEarly << " -> " << r.handlesLate;
+    if (r.handlesEarly) {
+        EXPECT_LT(r.handlesLate, r.handlesEarly + 40) << r.handlesEarly << " -> " << r.handlesLate;
+    }
 }
 
 TEST(Feeddump, TenThousandItemFeed) {
