@@ -5,6 +5,7 @@
 #include "core/instance.h"
 #include "core/settings.h"
 #include <winhttp.h>
+#include <psapi.h>
 #include "feed/download.h"
 #include "feed/parser.h"
 #include "feedtest.h"
@@ -270,4 +271,33 @@ TEST_F(DownloadTest, AfterATimeoutTheSameUrlWorksAgain) {
     bool bOk = RetrieveFeed(pData);
     EXPECT_TRUE(bOk) << (Messages().empty() ? std::wstring() : Messages()[0]);
     EXPECT_EQ(lCalls, 2);
+}
+
+// Many downloads on one thread leave no handles or memory behind. Handles are counted
+// through the lowest free slot of the handle table (a new handle takes it), memory
+// through the private bytes.
+TEST_F(DownloadTest, RepeatedDownloadsLeakNoHandlesOrMemory) {
+    HttpServer server(Xml(MakeRss(20)));
+    pData = NewFeedRecord(server.Url());
+    auto probe = [] {
+        HANDLE h = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        CloseHandle(h);
+        return reinterpret_cast<uintptr_t>(h) / 4;
+    };
+    auto privateBytes = [] {
+        PROCESS_MEMORY_COUNTERS_EX pmc = {};
+        pmc.cb = sizeof(pmc);
+        GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof(pmc));
+        return static_cast<size_t>(pmc.PrivateUsage);
+    };
+    for (int i = 0; i < 30; ++i) ASSERT_TRUE(RetrieveFeed(pData));
+    Sleep(100);
+    uintptr_t slotBefore = probe();
+    size_t cbBefore = privateBytes();
+    for (int i = 0; i < 300; ++i) ASSERT_TRUE(RetrieveFeed(pData));
+    Sleep(100);
+    uintptr_t slotAfter = probe();
+    size_t cbAfter = privateBytes();
+    EXPECT_LT(slotAfter, slotBefore + 30) << slotBefore << " -> " << slotAfter;
+    EXPECT_LT(cbAfter, cbBefore + 4 * 1024 * 1024) << cbBefore << " -> " << cbAfter;
 }
