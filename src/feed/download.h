@@ -1,10 +1,13 @@
-// Downloads the active profile's feed and hands the document to the parser.
+// Downloads the active profile's feed and hands the document to the parser. The transfer
+// runs on WinHTTP (feed/http.h) in the shape of the MSXML request object: open, header,
+// send, a wait on the ready state, the status; the document is an MSXML 3 DOM document.
 #pragma once
 #include "core/docklet.h"
 #include "feed/xmlcom.h"
 
 // How long one request may take, from send to the complete response, before it is
-// abandoned with FEED_E_TIMEOUT. The platform's own limits may end it sooner.
+// abandoned with FEED_E_TIMEOUT. WinHTTP's own limits (each network step) are set to the
+// same value and may end it sooner.
 #define FEED_TIME_LIMIT_MS 60000
 // The code of a request abandoned at the time limit.
 #define FEED_E_TIMEOUT HRESULT_FROM_WIN32(ERROR_TIMEOUT)

@@ -51,17 +51,6 @@ ComPtr<IXMLDOMElement> ElementAt(IXMLDOMNodeList* pList, long i) {
     return pElement;
 }
 
-// Length of a getter's list; a failure is shown with the element name.
-long ChildListLength(IXMLDOMNodeList* pList, const wchar_t* szName) {
-    long n = 0;
-    HRESULT hr = pList->get_length(&n);
-    if (FAILED(hr)) {
-        ReportMessageF(nullptr, L"pNodes->get_length failed (%s - %d)", szName, static_cast<int>(hr));
-        throw FeedError{hr};
-    }
-    return n;
-}
-
 long ContainerListLength(IXMLDOMNodeList* pList) {
     long n = 0;
     HRESULT hr = pList->get_length(&n);
@@ -72,17 +61,61 @@ long ContainerListLength(IXMLDOMNodeList* pList) {
     return n;
 }
 
-// The first szName element below pElement, or null.
-ComPtr<IXMLDOMElement> FirstChildElement(IXMLDOMElement* pElement, const wchar_t* szName) {
-    ComPtr<IXMLDOMNodeList> pNodes = ElementsByTagName(pElement, szName);
-    if (!pNodes || ChildListLength(pNodes.get(), szName) < 1) return ComPtr<IXMLDOMElement>();
-    return ElementAt(pNodes.get(), 0);
+// Finds, in one walk over the elements below pElement in document order, the first
+// element whose tag name as written equals each of the count names (null names are
+// skipped). One walk per item serves all of its fields, where a query per field would
+// search the item again for each.
+void FindFirstElements(IXMLDOMElement* pElement, const wchar_t* const* pszNames, size_t count,
+                       ComPtr<IXMLDOMElement>* pFound) {
+    size_t nMissing = 0;
+    for (size_t i = 0; i < count; ++i)
+        if (pszNames[i]) ++nMissing;
+    ComPtr<IXMLDOMNode> pNode;
+    CheckHr(pElement->get_firstChild(pNode.put()));
+    int iDepth = 0;
+    while (pNode && nMissing) {
+        DOMNodeType type = NODE_INVALID;
+        CheckHr(pNode->get_nodeType(&type));
+        if (type == NODE_ELEMENT) {
+            UniqueBstr bstrName;
+            CheckHr(pNode->get_nodeName(bstrName.put()));
+            const wchar_t* szName = bstrName.get() ? bstrName.get() : L"";
+            for (size_t i = 0; i < count; ++i) {
+                if (!pszNames[i] || pFound[i] || wcscmp(pszNames[i], szName) != 0) continue;
+                CheckHr(pNode->QueryInterface(qm::IID_XMLDOMElement, pFound[i].put_void()));
+                --nMissing;
+            }
+        }
+        ComPtr<IXMLDOMNode> pNext;
+        if (type == NODE_ELEMENT || type == NODE_ENTITY_REFERENCE) {
+            CheckHr(pNode->get_firstChild(pNext.put()));
+            if (pNext) {
+                ++iDepth;
+                pNode = pNext;
+                continue;
+            }
+        }
+        for (;;) {
+            CheckHr(pNode->get_nextSibling(pNext.put()));
+            if (pNext || iDepth == 0) break;
+            ComPtr<IXMLDOMNode> pParent;
+            CheckHr(pNode->get_parentNode(pParent.put()));
+            if (!pParent) throw FeedError{E_POINTER};
+            pNode = pParent;
+            --iDepth;
+        }
+        pNode = pNext;
+    }
 }
 
-// The text of the first child node of the first szName element; null when there is none
-// or it is empty.
-UniqueBstr FirstChildText(IXMLDOMElement* pElement, const wchar_t* szName) {
-    ComPtr<IXMLDOMElement> pFirst = FirstChildElement(pElement, szName);
+ComPtr<IXMLDOMElement> FirstChildElement(IXMLDOMElement* pElement, const wchar_t* szName) {
+    ComPtr<IXMLDOMElement> pFound;
+    FindFirstElements(pElement, &szName, 1, &pFound);
+    return pFound;
+}
+
+// The text of the first child node of pFirst; null when there is none or it is empty.
+UniqueBstr FirstChildText(IXMLDOMElement* pFirst) {
     if (!pFirst) return UniqueBstr();
     ComPtr<IXMLDOMNode> pChild;
     CheckHr(pFirst->get_firstChild(pChild.put()));
@@ -123,23 +156,52 @@ BSTR AllocBstr(const wchar_t* sz) {
 
 }  // namespace qm
 
+namespace {
+
+// Whether the document has an element whose tag name as written is szName. The DOM's own
+// query is the quickest search; its list is then checked name by name, because some
+// MSXML implementations match only the local name there.
+bool HasElementNamed(IXMLDOMDocument* pDoc, const wchar_t* szName) {
+    UniqueBstr bstrName(qm::AllocBstr(szName));
+    ComPtr<IXMLDOMNodeList> pRSSFeedTitleNodeList;
+    CheckHr(pDoc->getElementsByTagName(bstrName.get(), pRSSFeedTitleNodeList.put()));
+    if (!pRSSFeedTitleNodeList) return false;
+    long n = ContainerListLength(pRSSFeedTitleNodeList.get());
+    for (long i = 0; i < n; ++i) {
+        ComPtr<IXMLDOMNode> pNode;
+        CheckHr(pRSSFeedTitleNodeList->get_item(i, pNode.put()));
+        if (!pNode) continue;
+        UniqueBstr bstrNodeName;
+        CheckHr(pNode->get_nodeName(bstrNodeName.put()));
+        if (bstrNodeName && wcscmp(bstrNodeName.get(), szName) == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 int GetFeedFormat(IXMLDOMDocument* pDoc) {
     if (!pDoc) throw FeedError{-1};
-    UseXPath(pDoc);
-    ComPtr<IXMLDOMNodeList> pList = ElementsByTagName(pDoc, L"feed");
-    if (pList && ContainerListLength(pList.get()) > 0) return FEED_FORMAT_ATOM;
-    pList = ElementsByTagName(pDoc, L"channel");
-    if (pList && ContainerListLength(pList.get()) > 0) return FEED_FORMAT_RSS;
+    if (HasElementNamed(pDoc, L"feed")) return FEED_FORMAT_ATOM;
+    if (HasElementNamed(pDoc, L"channel")) return FEED_FORMAT_RSS;
     return 0;
 }
 
 bool GetFeedTitle(IXMLDOMDocument* pDoc, const wchar_t* szContainer, wchar_t* szBuffer) {
     if (!pDoc || !szContainer || !szBuffer) return false;
     szBuffer[0] = 0;
-    UseXPath(pDoc);
-    ComPtr<IXMLDOMNodeList> pList = ElementsByTagName(pDoc, szContainer);
-    if (!pList || ContainerListLength(pList.get()) == 0) return false;
-    ComPtr<IXMLDOMElement> pContainer = ElementAt(pList.get(), 0);
+    // The first container element in document order: the root itself or the first one
+    // below it, found by a walk that ends there (the container is normally at the top).
+    ComPtr<IXMLDOMElement> pRoot;
+    CheckHr(pDoc->get_documentElement(pRoot.put()));
+    if (!pRoot) return false;
+    ComPtr<IXMLDOMElement> pContainer;
+    UniqueBstr bstrName;
+    CheckHr(pRoot->get_nodeName(bstrName.put()));
+    if (bstrName && wcscmp(bstrName.get(), szContainer) == 0)
+        pContainer = pRoot;
+    else
+        pContainer = FirstChildElement(pRoot.get(), szContainer);
     if (!pContainer) return false;
     GetChildText(pContainer.get(), szBuffer, 500, L"title", c_szUndefined);
     return true;
@@ -151,21 +213,19 @@ ComPtr<IXMLDOMNodeList> GetItemNodeList(IXMLDOMDocument* pDoc, const wchar_t* sz
     return ElementsByTagName(pDoc, szName);
 }
 
-bool GetChildText(IXMLDOMElement* pElement, wchar_t* szBuffer, size_t cch, const wchar_t* szName,
-                  const wchar_t* szDefault) {
-    if (!pElement || !szBuffer || !szName || cch == 0) throw FeedError{-1};
-    UniqueBstr bstrText = FirstChildText(pElement, szName);
+namespace {
+
+// The getters' work once the first element of the name is known (pFirst may be null).
+void TextOf(IXMLDOMElement* pFirst, wchar_t* szBuffer, size_t cch, const wchar_t* szDefault) {
+    UniqueBstr bstrText = FirstChildText(pFirst);
     if (bstrText)
         CopyText(szBuffer, cch, bstrText.get());
     else if (szDefault)
         CopyText(szBuffer, cch, szDefault);
-    return true;
 }
 
-bool GetChildAttribute(IXMLDOMElement* pElement, wchar_t* szBuffer, size_t cch, const wchar_t* szName,
-                       const wchar_t* szAttr, const wchar_t* szDefault) {
-    if (!pElement || !szBuffer || !szName || !szAttr || cch == 0) throw FeedError{-1};
-    ComPtr<IXMLDOMElement> pFirst = FirstChildElement(pElement, szName);
+void AttributeOf(IXMLDOMElement* pFirst, wchar_t* szBuffer, size_t cch, const wchar_t* szAttr,
+                 const wchar_t* szDefault) {
     qm::UniqueVariant value;
     if (pFirst) {
         UniqueBstr bstrAttr(qm::AllocBstr(szAttr));
@@ -173,16 +233,14 @@ bool GetChildAttribute(IXMLDOMElement* pElement, wchar_t* szBuffer, size_t cch, 
     }
     if (V_VT(&value) == VT_NULL || V_VT(&value) == VT_EMPTY) {
         if (szDefault) CopyText(szBuffer, cch, szDefault);
-        return true;
+        return;
     }
     CheckHr(VariantChangeType(&value, &value, 0, VT_BSTR));
     CopyText(szBuffer, cch, V_BSTR(&value) ? V_BSTR(&value) : L"");
-    return true;
 }
 
-bool GetChildTextAlloc(IXMLDOMElement* pElement, wchar_t** ppszOut, const wchar_t* szName, const wchar_t* szDefault) {
-    if (!pElement || !ppszOut || !szName) throw FeedError{-1};
-    UniqueBstr bstrText = FirstChildText(pElement, szName);
+void TextAllocOf(IXMLDOMElement* pFirst, wchar_t** ppszOut, const wchar_t* szDefault) {
+    UniqueBstr bstrText = FirstChildText(pFirst);
     wchar_t* psz = nullptr;
     if (bstrText)
         psz = NewString(bstrText.get(), SysStringLen(bstrText.get()));
@@ -192,6 +250,27 @@ bool GetChildTextAlloc(IXMLDOMElement* pElement, wchar_t** ppszOut, const wchar_
         delete[] *ppszOut;
         *ppszOut = psz;
     }
+}
+
+}  // namespace
+
+bool GetChildText(IXMLDOMElement* pElement, wchar_t* szBuffer, size_t cch, const wchar_t* szName,
+                  const wchar_t* szDefault) {
+    if (!pElement || !szBuffer || !szName || cch == 0) throw FeedError{-1};
+    TextOf(FirstChildElement(pElement, szName).get(), szBuffer, cch, szDefault);
+    return true;
+}
+
+bool GetChildAttribute(IXMLDOMElement* pElement, wchar_t* szBuffer, size_t cch, const wchar_t* szName,
+                       const wchar_t* szAttr, const wchar_t* szDefault) {
+    if (!pElement || !szBuffer || !szName || !szAttr || cch == 0) throw FeedError{-1};
+    AttributeOf(FirstChildElement(pElement, szName).get(), szBuffer, cch, szAttr, szDefault);
+    return true;
+}
+
+bool GetChildTextAlloc(IXMLDOMElement* pElement, wchar_t** ppszOut, const wchar_t* szName, const wchar_t* szDefault) {
+    if (!pElement || !ppszOut || !szName) throw FeedError{-1};
+    TextAllocOf(FirstChildElement(pElement, szName).get(), ppszOut, szDefault);
     return true;
 }
 
@@ -216,17 +295,29 @@ void ParseFeedItems(FeedItemList& items, IXMLDOMNodeList* pList, int iFormat, co
         ComPtr<IXMLDOMElement> pItem = ElementAt(pList, j);
         if (!pItem) continue;
         try {
-            GetChildText(pItem.get(), szTitle, 500, szTitleName, c_szUndefined);
+            // One walk over the item finds the first element of every name it needs.
+            enum { TITLE, LINK, DESCRIPTION, DESCRIPTION2, DATE_FIELD, DATE2_FIELD, FIELDS };
+            const wchar_t* pszNames[FIELDS] = {
+                szTitleName,
+                (iFormat == FEED_FORMAT_RSS || iFormat == FEED_FORMAT_ATOM) ? szLinkName : nullptr,
+                szDescriptionName,
+                iFormat == FEED_FORMAT_ATOM ? szDescription2Name : nullptr,
+                szDateName,
+                iFormat == FEED_FORMAT_RSS ? szDate2Name : nullptr};
+            ComPtr<IXMLDOMElement> pFound[FIELDS];
+            FindFirstElements(pItem.get(), pszNames, FIELDS, pFound);
+
+            TextOf(pFound[TITLE].get(), szTitle, 500, c_szUndefined);
             if (iFormat == FEED_FORMAT_RSS)
-                GetChildText(pItem.get(), szLink, 2048, szLinkName, c_szUndefined);
+                TextOf(pFound[LINK].get(), szLink, 2048, c_szUndefined);
             else if (iFormat == FEED_FORMAT_ATOM)
-                GetChildAttribute(pItem.get(), szLink, 2048, szLinkName, szLinkAttr, c_szUndefined);
-            GetChildTextAlloc(pItem.get(), &pszDescription, szDescriptionName, c_szUndefined);
-            if (iFormat == FEED_FORMAT_ATOM && szDescription2Name && wcscmp(pszDescription, c_szUndefined) == 0)
-                GetChildTextAlloc(pItem.get(), &pszDescription, szDescription2Name, c_szUndefined);
-            GetChildText(pItem.get(), szDate, 100, szDateName, c_szUndefined);
-            if (iFormat == FEED_FORMAT_RSS && szDate2Name && wcscmp(szDate, c_szUndefined) == 0)
-                GetChildText(pItem.get(), szDate, 100, szDate2Name, c_szUndefined);
+                AttributeOf(pFound[LINK].get(), szLink, 2048, szLinkAttr, c_szUndefined);
+            TextAllocOf(pFound[DESCRIPTION].get(), &pszDescription, c_szUndefined);
+            if (pszNames[DESCRIPTION2] && wcscmp(pszDescription, c_szUndefined) == 0)
+                TextAllocOf(pFound[DESCRIPTION2].get(), &pszDescription, c_szUndefined);
+            TextOf(pFound[DATE_FIELD].get(), szDate, 100, c_szUndefined);
+            if (pszNames[DATE2_FIELD] && wcscmp(szDate, c_szUndefined) == 0)
+                TextOf(pFound[DATE2_FIELD].get(), szDate, 100, c_szUndefined);
 
             auto* pRecord = static_cast<_RSSFEED_DATA*>(calloc(1, sizeof(_RSSFEED_DATA)));
             if (!pRecord) throw std::bad_alloc();
