@@ -252,15 +252,19 @@ bool HasProfile(_DOCKLET_DATA* pData, const _PROFILE_DATA* pProfile) {
     return false;
 }
 
-// Puts newItems into the instance under the lock and frees the list it replaces.
+// Puts newItems into the instance under the lock and frees the list it replaces. Once
+// the instance is stopping its items belong to OnDestroy: the new list is freed instead.
 void ReplaceItems(_DOCKLET_DATA* pData, FeedItemList& newItems) {
     FeedItemList oldItems;
     {
         qm::ScopedLock lock(pData->csState);
-        oldItems = pData->items;
-        pData->items = newItems;
+        if (!IsStopping(pData)) {
+            oldItems = pData->items;
+            pData->items = newItems;
+            newItems.RemoveAll();
+        }
     }
-    newItems.RemoveAll();
+    FreeFeedItems(newItems);
     FreeFeedItems(oldItems);
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <atomic>
 #include "core/instance.h"
+#include "core/message.h"
 #include "core/settings.h"
 #include "feed/download.h"
 #include "feed/parser.h"
@@ -211,4 +212,39 @@ TEST_F(RefreshTest, ReadersUnderTheLockNeverSeeAFreedItem) {
     EXPECT_EQ(reader.lBad, 0);
     EXPECT_GT(reader.lPasses, 40);
     EXPECT_GE(lCount, 40);
+}
+
+// A worker that sits in one of its message boxes (no sink: a real box on its thread) is
+// ended by OnDestroy within its deadline; the box is closed for it.
+TEST_F(RefreshTest, DestroyWhileTheWorkerShowsAMessageBox) {
+    HttpResponse missing;
+    missing.status = 404;
+    HttpServer server(missing);
+    _DOCKLET_DATA* p = Create(hwnd);
+    AddProfile(p, server.Url());
+    SetMessageSink(nullptr, nullptr);
+    StartRefresh(p);
+    // Wait until the worker's box is up.
+    DWORD dwThreadId = 0;
+    {
+        qm::ScopedLock lock(p->csState);
+        dwThreadId = GetThreadId(p->hRefreshThread);
+    }
+    struct Find {
+        static BOOL CALLBACK Any(HWND, LPARAM l) {
+            *reinterpret_cast<bool*>(l) = true;
+            return FALSE;
+        }
+    };
+    bool bBox = false;
+    for (int i = 0; i < 500 && !bBox; ++i) {
+        PumpFor(10);
+        EnumThreadWindows(dwThreadId, Find::Any, reinterpret_cast<LPARAM>(&bBox));
+    }
+    EXPECT_TRUE(bBox);
+    DWORD dwStart = GetTickCount();
+    DestroyDocklet(p);
+    EXPECT_LT(GetTickCount() - dwStart, 2500u);
+    CaptureMessages();
+    PumpFor(200);
 }
