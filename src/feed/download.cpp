@@ -57,6 +57,20 @@ DoctypeKind InspectBody(const std::string& body) {
     return ContainsAscii(pb, body.size(), "<!ENTITY") ? DOCTYPE_ENTITIES : DOCTYPE_PLAIN;
 }
 
+// Whether the body starts with '<' in an ASCII-compatible encoding or UTF-16/32 (after
+// byte-order marks, zero bytes and white space). Only such bodies go to the XML parser
+// as bytes: in any other encoding the scan for DOCTYPE and ENTITY above could not see
+// the declarations. The others are read as text, where the scan holds.
+bool StartsWithAsciiMarkup(const std::string& body) {
+    for (unsigned char c : body) {
+        if (c == 0 || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xEF || c == 0xBB || c == 0xBF ||
+            c == 0xFE || c == 0xFF)
+            continue;
+        return c == '<';
+    }
+    return false;
+}
+
 // The media type of a Content-Type header, lower case, without parameters.
 std::wstring MediaType(const std::wstring& contentType) {
     std::wstring type = contentType.substr(0, contentType.find(L';'));
@@ -190,7 +204,7 @@ ComPtr<IXMLDOMDocument> ResponseXML(_HTTP_TRANSFER* pTransfer, HRESULT* phr) {
     ComPtr<IXMLDOMDocument> pDoc = NewDocument(phr);
     if (!pDoc) return pDoc;
     const std::string& body = HttpResponseBody(pTransfer);
-    if (!IsXmlContentType(HttpContentType(pTransfer)) || body.empty()) return pDoc;
+    if (!IsXmlContentType(HttpContentType(pTransfer)) || !StartsWithAsciiMarkup(body)) return pDoc;
     SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(body.size()));
     if (!psa) {
         *phr = E_OUTOFMEMORY;

@@ -80,6 +80,28 @@ TEST_F(DownloadTest, WellFormedBodyAsTextPlainIsParsedFromText) {
     EXPECT_TRUE(Messages().empty());
 }
 
+TEST_F(DownloadTest, EncodingsOfTheBodyAreHonoured) {
+    // UTF-16 with a byte-order mark, as XML.
+    std::string utf8 = "<?xml version=\"1.0\" encoding=\"utf-16\"?><rss><channel><title>Caf\xC3\xA9</title></channel></rss>";
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(static_cast<size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], static_cast<int>(wide.size()))));
+    std::string utf16 = "\xFF\xFE";
+    for (wchar_t c : wide) {
+        utf16 += static_cast<char>(c & 0xFF);
+        utf16 += static_cast<char>(c >> 8);
+    }
+    HttpServer server16(Xml(utf16));
+    ASSERT_TRUE(Fetch(server16));
+    EXPECT_STREQ(Profile()->szTitle, L"Caf\u00e9");
+    // Latin-1 named by the charset of a type that is not taken as XML.
+    HttpServer latin1(Xml("<rss><channel><title>Caf\xE9</title></channel></rss>", "text/plain; charset=ISO-8859-1"));
+    Profile()->szTitle[0] = 0;
+    CopyText(Profile()->szURL, 2049, latin1.Url().c_str());
+    ASSERT_TRUE(RetrieveFeed(pData));
+    EXPECT_STREQ(Profile()->szTitle, L"Caf\u00e9");
+}
+
 TEST_F(DownloadTest, MalformedBodyShowsTwoMessagesWithZeroAndEmptiesItems) {
     HttpServer good(Xml(MakeRss(2)));
     ASSERT_TRUE(Fetch(good));
@@ -247,6 +269,17 @@ TEST_F(DownloadTest, ExpansionBombsAreRefusedQuickly) {
         EXPECT_EQ(pData->items.GetCount(), 0u);
         ASSERT_EQ(Messages().size(), 1u);
     }
+}
+
+TEST_F(DownloadTest, BodiesInOtherEncodingsAreReadAsTextOnly) {
+    // "<?xml version=\"1.0\" encoding=\"ebcdic-cp-us\"?><rss/>" in EBCDIC: the entity
+    // scan could not read it, so the parser never sees these bytes as a document.
+    const unsigned char ebcdic[] = {0x4C, 0x6F, 0xA7, 0x94, 0x93, 0x40, 0xA5, 0x85, 0x99, 0xA2, 0x89, 0x96, 0x95,
+                                    0x7E, 0x7F, 0xF1, 0x4B, 0xF0, 0x7F, 0x6F, 0x6E, 0x4C, 0x99, 0xA2, 0xA2, 0x61,
+                                    0x6E};
+    HttpServer server(Xml(std::string(reinterpret_cast<const char*>(ebcdic), sizeof(ebcdic))));
+    EXPECT_FALSE(Fetch(server));
+    EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"pXMLDocPtr->loadXML failed (0)", L"Invalid Exception (0)"}));
 }
 
 TEST_F(DownloadTest, PlainDoctypeStillParses) {
