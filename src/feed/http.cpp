@@ -92,8 +92,18 @@ HRESULT HttpCreate(_HTTP_TRANSFER** ppOut) {
     *ppOut = nullptr;
     auto* p = new (std::nothrow) _HTTP_TRANSFER();
     if (!p) return E_OUTOFMEMORY;
-    p->hSession = WinHttpOpen(L"Quillmere", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                              WINHTTP_NO_PROXY_BYPASS, 0);
+    // The user's static proxy setting (the one the MSXML request object follows), else
+    // WinHTTP's own configuration.
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie = {};
+    if (WinHttpGetIEProxyConfigForCurrentUser(&ie) && ie.lpszProxy && *ie.lpszProxy)
+        p->hSession = WinHttpOpen(L"Quillmere", WINHTTP_ACCESS_TYPE_NAMED_PROXY, ie.lpszProxy,
+                                  ie.lpszProxyBypass ? ie.lpszProxyBypass : WINHTTP_NO_PROXY_BYPASS, 0);
+    else
+        p->hSession = WinHttpOpen(L"Quillmere", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                  WINHTTP_NO_PROXY_BYPASS, 0);
+    if (ie.lpszAutoConfigUrl) GlobalFree(ie.lpszAutoConfigUrl);
+    if (ie.lpszProxy) GlobalFree(ie.lpszProxy);
+    if (ie.lpszProxyBypass) GlobalFree(ie.lpszProxyBypass);
     if (!p->hSession) {
         HRESULT hr = LastError();
         delete p;
