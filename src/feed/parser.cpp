@@ -1,4 +1,5 @@
 #include "feed/parser.h"
+#include <cstdint>
 #include <cstdio>
 #include <cwchar>
 #include <new>
@@ -65,8 +66,10 @@ long ContainerListLength(IXMLDOMNodeList* pList) {
 // element whose tag name as written equals each of the count names (null names are
 // skipped). One walk per item serves all of its fields, where a query per field would
 // search the item again for each.
-void FindFirstElements(IXMLDOMElement* pElement, const wchar_t* const* pszNames, size_t count,
-                       ComPtr<IXMLDOMElement>* pFound) {
+// With a budget, the walk gives up after that many nodes and returns false; otherwise
+// (or when the walk ended within the budget) it returns true.
+bool FindFirstElements(IXMLDOMElement* pElement, const wchar_t* const* pszNames, size_t count,
+                       ComPtr<IXMLDOMElement>* pFound, size_t cBudget = SIZE_MAX) {
     size_t nMissing = 0;
     for (size_t i = 0; i < count; ++i)
         if (pszNames[i]) ++nMissing;
@@ -74,6 +77,7 @@ void FindFirstElements(IXMLDOMElement* pElement, const wchar_t* const* pszNames,
     CheckHr(pElement->get_firstChild(pNode.put()));
     int iDepth = 0;
     while (pNode && nMissing) {
+        if (cBudget-- == 0) return false;
         DOMNodeType type = NODE_INVALID;
         CheckHr(pNode->get_nodeType(&type));
         if (type == NODE_ELEMENT) {
@@ -106,6 +110,7 @@ void FindFirstElements(IXMLDOMElement* pElement, const wchar_t* const* pszNames,
         }
         pNode = pNext;
     }
+    return true;
 }
 
 ComPtr<IXMLDOMElement> FirstChildElement(IXMLDOMElement* pElement, const wchar_t* szName) {
@@ -158,10 +163,20 @@ BSTR AllocBstr(const wchar_t* sz) {
 
 namespace {
 
-// Whether the document has an element whose tag name as written is szName. The DOM's own
-// query is the quickest search; its list is then checked name by name, because some
-// MSXML implementations match only the local name there.
+// Whether the document has an element whose tag name as written is szName. The root and
+// the first nodes below it are looked at directly (a feed's container is at the top);
+// past that, the DOM's own query searches the rest, and its list is checked name by
+// name because some MSXML implementations match only the local name there.
 bool HasElementNamed(IXMLDOMDocument* pDoc, const wchar_t* szName) {
+    ComPtr<IXMLDOMElement> pRoot;
+    CheckHr(pDoc->get_documentElement(pRoot.put()));
+    if (!pRoot) return false;
+    UniqueBstr bstrRootName;
+    CheckHr(pRoot->get_nodeName(bstrRootName.put()));
+    if (bstrRootName && wcscmp(bstrRootName.get(), szName) == 0) return true;
+    ComPtr<IXMLDOMElement> pFound;
+    if (FindFirstElements(pRoot.get(), &szName, 1, &pFound, 256)) return static_cast<bool>(pFound);
+
     UniqueBstr bstrName(qm::AllocBstr(szName));
     ComPtr<IXMLDOMNodeList> pRSSFeedTitleNodeList;
     CheckHr(pDoc->getElementsByTagName(bstrName.get(), pRSSFeedTitleNodeList.put()));

@@ -48,6 +48,15 @@ TEST(FeedFormat, AtomIsTestedFirstAndPrefixesCount) {
     EXPECT_THROW(GetFeedFormat(nullptr), qm::FeedError);
 }
 
+TEST(FeedFormat, ContainersDeepInALargeDocumentAreFound) {
+    std::wstring filler;
+    for (int i = 0; i < 500; ++i) filler += L"<p><b>x</b></p>";
+    EXPECT_EQ(GetFeedFormat(LoadDocument(L"<rss>" + filler + L"<channel/></rss>").get()), FEED_FORMAT_RSS);
+    EXPECT_EQ(GetFeedFormat(LoadDocument(L"<rss><channel/>" + filler + L"<feed/></rss>").get()), FEED_FORMAT_ATOM);
+    EXPECT_EQ(GetFeedFormat(LoadDocument(L"<x xmlns:a=\"urn:a\">" + filler + L"<a:feed/><a:channel/></x>").get()), 0);
+    EXPECT_EQ(GetFeedFormat(LoadDocument(L"<x>" + filler + L"</x>").get()), 0);
+}
+
 TEST(FeedTitle, FirstTitleBelowTheFirstContainer) {
     wchar_t sz[501];
     EXPECT_TRUE(GetFeedTitle(LoadDocument(L"<rss><channel><title>Own</title></channel></rss>").get(), L"channel", sz));
