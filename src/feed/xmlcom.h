@@ -1,4 +1,5 @@
-// The MSXML 3 objects the feed code uses, and the feed error that abandons a download.
+// The MSXML 3 DOM objects the feed code uses, and the feed error that abandons a
+// download. (The transfer itself runs on WinHTTP: feed/http.h.)
 #pragma once
 #include <windows.h>
 #include <msxml2.h>
@@ -7,8 +8,6 @@
 namespace qm {
 
 // Class and interface identifiers of MSXML 3 (public values).
-const CLSID CLSID_XMLHTTP30 = {0xF5078F35, 0xC551, 0x11D3, {0x89, 0xB9, 0x00, 0x00, 0xF8, 0x1F, 0xE2, 0x21}};
-const IID IID_XMLHTTPRequest = {0xED8C108D, 0x4349, 0x11D2, {0x91, 0xA4, 0x00, 0xC0, 0x4F, 0x79, 0x69, 0xE8}};
 const CLSID CLSID_DOMDocument30 = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 const IID IID_XMLDOMDocument = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 const IID IID_XMLDOMNode = {0x2933BF80, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
@@ -28,7 +27,7 @@ inline void CheckHr(HRESULT hr) {
 }
 
 // Creates a COM object by class with every server context allowed, runs it and asks it
-// for riid (how the request object and the document are made).
+// for riid (how the documents are made).
 HRESULT CreateRunningObject(const CLSID& clsid, const IID& riid, void** ppv);
 
 // A new BSTR copy of sz; a failed allocation abandons the operation.
