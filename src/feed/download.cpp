@@ -227,7 +227,8 @@ ComPtr<IXMLDOMDocument> ResponseXML(_HTTP_TRANSFER* pTransfer, HRESULT* phr) {
 }
 
 // Waits for ready state 4, dispatching this thread's messages and sleeping between
-// passes until a message arrives or 10 ms have passed. False when pStop began stopping;
+// passes until a message arrives, the transfer ends or 10 ms have passed (the stop flag
+// and the time limit are checked at that pace). False when pStop began stopping;
 // the transfer is then abandoned, as it is at the time limit.
 bool WaitForResponse(_HTTP_TRANSFER* pReq, const _DOCKLET_DATA* pStop) {
     DWORD dwStart = GetTickCount();
@@ -254,7 +255,8 @@ bool WaitForResponse(_HTTP_TRANSFER* pReq, const _DOCKLET_DATA* pStop) {
             HttpAbort(pReq);
             throw FeedError{FEED_E_TIMEOUT};
         }
-        MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        HANDLE hDone = HttpCompletionEvent(pReq);
+        MsgWaitForMultipleObjectsEx(hDone ? 1 : 0, hDone ? &hDone : nullptr, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
     return true;
 }

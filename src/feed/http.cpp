@@ -9,6 +9,7 @@ struct _HTTP_TRANSFER {
     volatile LONG lRefs = 1;
     volatile LONG lState = 0;  // 0 new, 1 opened or running, 4 ended
     volatile LONG bAbort = 0;
+    HANDLE hDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HINTERNET hSession = nullptr;
     HINTERNET hConnect = nullptr;
     HINTERNET hRequest = nullptr;
@@ -22,6 +23,7 @@ struct _HTTP_TRANSFER {
         if (hRequest) WinHttpCloseHandle(hRequest);
         if (hConnect) WinHttpCloseHandle(hConnect);
         if (hSession) WinHttpCloseHandle(hSession);
+        if (hDone) CloseHandle(hDone);
     }
 };
 
@@ -79,6 +81,7 @@ DWORD WINAPI TransferThread(void* pv) {
     }
     p->hrResult = hr;
     InterlockedExchange(&p->lState, 4);
+    if (p->hDone) SetEvent(p->hDone);
     HttpRelease(p);
     // The thread holds this module too, so a caller that has let go (and a DLL unloaded
     // meanwhile) never pulls the code from under it.
@@ -92,6 +95,11 @@ HRESULT HttpCreate(_HTTP_TRANSFER** ppOut) {
     *ppOut = nullptr;
     auto* p = new (std::nothrow) _HTTP_TRANSFER();
     if (!p) return E_OUTOFMEMORY;
+    if (!p->hDone) {
+        HRESULT hr = LastError();
+        delete p;
+        return hr;
+    }
     // The user's static proxy setting (the one the MSXML request object follows), else
     // WinHTTP's own configuration.
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie = {};
@@ -192,6 +200,10 @@ const std::string& HttpResponseBody(_HTTP_TRANSFER* p) {
 
 const std::wstring& HttpContentType(_HTTP_TRANSFER* p) {
     return p->contentType;
+}
+
+HANDLE HttpCompletionEvent(_HTTP_TRANSFER* p) {
+    return p ? p->hDone : nullptr;
 }
 
 void HttpAbort(_HTTP_TRANSFER* p) {

@@ -24,6 +24,9 @@ HRESULT HttpGetStatus(_HTTP_TRANSFER* pTransfer, LONG* plStatus);
 // The raw body and the Content-Type header of an ended transfer.
 const std::string& HttpResponseBody(_HTTP_TRANSFER* pTransfer);
 const std::wstring& HttpContentType(_HTTP_TRANSFER* pTransfer);
+// Signalled when the transfer has ended, for waits that sleep until then (owned by the
+// transfer; valid while the caller holds it).
+HANDLE HttpCompletionEvent(_HTTP_TRANSFER* pTransfer);
 // Tells a running transfer to stop at its next step.
 void HttpAbort(_HTTP_TRANSFER* pTransfer);
 
