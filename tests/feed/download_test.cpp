@@ -334,3 +334,23 @@ TEST_F(DownloadTest, RepeatedDownloadsLeakNoHandlesOrMemory) {
     EXPECT_LT(slotAfter, slotBefore + 30) << slotBefore << " -> " << slotAfter;
     EXPECT_LT(cbAfter, cbBefore + 4 * 1024 * 1024) << cbBefore << " -> " << cbAfter;
 }
+
+// A redirect loop ends (the transfer's redirect limit) and is a failure.
+TEST_F(DownloadTest, RedirectLoopEnds) {
+    HttpServer* pSelf = nullptr;
+    HttpServer server([&pSelf](const HttpRequest&) {
+        HttpResponse r;
+        r.status = 302;
+        r.extraHeaders = "Location: " + std::string(pSelf ? "/feed" : "/") + "\r\n";
+        return r;
+    });
+    pSelf = &server;
+    DWORD dwStart = GetTickCount();
+    EXPECT_FALSE(Fetch(server));
+    EXPECT_LT(GetTickCount() - dwStart, 10000u);
+    auto messages = Messages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_TRUE(messages[0].rfind(L"pXMLHTTPReq->get_status failed (", 0) == 0 || messages[0] == L"Invalid status (302)")
+        << messages[0];
+    EXPECT_GE(server.Requests().size(), 2u);
+}
