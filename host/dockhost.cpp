@@ -328,6 +328,29 @@ bool AllRefreshed() {
 }
 
 // Dispatches messages for up to dwMs, or until done() says so.
+// In scripted runs nobody is there to click a message box away: each box the docklet
+// shows (caption "Quillmere") is printed as "message: TEXT" and closed with OK.
+BOOL CALLBACK DismissMessageBox(HWND hwnd, LPARAM) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd)) return TRUE;
+    char szClass[32], szCaption[64];
+    GetClassNameA(hwnd, szClass, sizeof(szClass));
+    GetWindowTextA(hwnd, szCaption, sizeof(szCaption));
+    if (strcmp(szClass, "#32770") != 0 || strcmp(szCaption, "Quillmere") != 0) return TRUE;
+    if (GetPropA(hwnd, "dockhost.dismissed")) return TRUE;
+    char szText[2048] = {};
+    GetDlgItemTextA(hwnd, 0xFFFF, szText, sizeof(szText));
+    Print((std::string("message: ") + szText + "\n").c_str());
+    SetPropA(hwnd, "dockhost.dismissed", reinterpret_cast<HANDLE>(1));
+    PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+    return TRUE;
+}
+
+void DismissMessageBoxes() {
+    EnumWindows(DismissMessageBox, 0);
+}
+
 template <typename Done>
 void PumpFor(DWORD dwMs, Done done) {
     DWORD start = GetTickCount();
@@ -338,6 +361,7 @@ void PumpFor(DWORD dwMs, Done done) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
+        DismissMessageBoxes();
         if (done() || GetTickCount() - start >= dwMs) return;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
