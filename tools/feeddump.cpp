@@ -3,8 +3,12 @@
 // boxes the docklet would have shown. A user's tool for finding out why a feed does not
 // show, and the test bed for feeds collected from the wild.
 //
-//   feeddump [--time-limit MS] URL...
-//   feeddump [--time-limit MS] --list FILE     (one URL per line, UTF-8)
+//   feeddump [--time-limit MS] [--pages DIR] URL...
+//   feeddump [--time-limit MS] [--pages DIR] --list FILE     (one URL per line, UTF-8)
+//
+// --pages DIR also writes, after each fetch, the all-items page and every item page with
+// the docklet's own page writer into DIR (into DIR\N for the N-th URL, counted from 1,
+// when there are several) and lists their paths in the object's "pages".
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -17,17 +21,21 @@
 #include "core/settings.h"
 #include "feed/download.h"
 #include "feed/parser.h"
+#include "viewer/pages.h"
 
 namespace {
 
 struct DumpOptions {
     std::vector<std::wstring> urls;
+    std::wstring pagesFolder;  // empty: no pages
 };
 
 // What one URL gave, besides the scratch instance's items, title and format.
 struct UrlOutcome {
     bool bResult = false;
     std::vector<std::wstring> messages;
+    bool bPages = false;             // pages were asked for
+    std::vector<std::wstring> pages;  // paths of the pages written
 };
 
 int CollectMessage(const wchar_t* szText, UINT uType, void* pContext) {
@@ -116,6 +124,24 @@ UrlOutcome FetchUrl(_DOCKLET_DATA* pData, const std::wstring& url) {
     return outcome;
 }
 
+// Writes the all-items page and each item's page of the fetched items into szFolder.
+void WritePages(_DOCKLET_DATA* pData, const std::wstring& folder, UrlOutcome& outcome) {
+    outcome.bPages = true;
+    // The writer hands out each page's path as a new string that we free.
+    auto keep = [&](BOOL bWritten, wchar_t*& pszPath) {
+        if (bWritten && pszPath) outcome.pages.push_back(pszPath);
+        delete[] pszPath;
+        pszPath = nullptr;
+    };
+    wchar_t* pszPath = nullptr;
+    BOOL bWritten = WriteAllItemsPageTo(folder.c_str(), pData->items, &pszPath);
+    keep(bWritten, pszPath);
+    for (unsigned int i = 0; i < pData->items.GetCount(); ++i) {
+        bWritten = WriteItemPageTo(folder.c_str(), pData->items.GetAt(i), &pszPath);
+        keep(bWritten, pszPath);
+    }
+}
+
 std::string FormatJsonLine(const std::wstring& url, const UrlOutcome& outcome, _DOCKLET_DATA* pData) {
     const _PROFILE_DATA* pProfile = pData->profiles.GetAt(0);
     std::string line = "{\"url\": " + JsonString(url.c_str());
@@ -138,7 +164,16 @@ std::string FormatJsonLine(const std::wstring& url, const UrlOutcome& outcome, _
         if (i) line += ", ";
         line += JsonString(outcome.messages[i].c_str());
     }
-    line += "]}\n";
+    line += "]";
+    if (outcome.bPages) {
+        line += ", \"pages\": [";
+        for (size_t i = 0; i < outcome.pages.size(); ++i) {
+            if (i) line += ", ";
+            line += JsonString(outcome.pages[i].c_str());
+        }
+        line += "]";
+    }
+    line += "}\n";
     return line;
 }
 
@@ -164,7 +199,9 @@ bool ReadUrlList(const wchar_t* szFile, std::vector<std::wstring>& urls) {
 }
 
 int Usage() {
-    fputs("usage: feeddump [--time-limit MS] URL...\n       feeddump [--time-limit MS] --list FILE\n", stderr);
+    fputs("usage: feeddump [--time-limit MS] [--pages DIR] URL...\n"
+          "       feeddump [--time-limit MS] [--pages DIR] --list FILE\n",
+          stderr);
     return 2;
 }
 
@@ -178,6 +215,8 @@ int wmain(int argc, wchar_t** argv) {
                 fwprintf(stderr, L"feeddump: cannot read %ls\n", argv[i]);
                 return 2;
             }
+        } else if (wcscmp(argv[i], L"--pages") == 0 && i + 1 < argc) {
+            options.pagesFolder = argv[++i];
         } else if (wcscmp(argv[i], L"--time-limit") == 0 && i + 1 < argc) {
             SetFeedTimeLimit(static_cast<DWORD>(_wtoi(argv[++i])));
         } else if (argv[i][0] == L'-' && argv[i][1] == L'-') {
@@ -192,9 +231,15 @@ int wmain(int argc, wchar_t** argv) {
     qm::ComApartment apartment;
     _DOCKLET_DATA* pData = NewScratchInstance();
     if (!pData) return 1;
-    for (const std::wstring& url : options.urls) {
+    if (!options.pagesFolder.empty()) CreateDirectoryW(options.pagesFolder.c_str(), nullptr);
+    for (size_t n = 0; n < options.urls.size(); ++n) {
+        const std::wstring& url = options.urls[n];
         UrlOutcome outcome = FetchUrl(pData, url);
-        // Further steps on the fetched items (for example writing their pages) go here.
+        if (!options.pagesFolder.empty()) {
+            std::wstring folder = options.pagesFolder;
+            if (options.urls.size() > 1) folder += L"\\" + std::to_wstring(n + 1);
+            WritePages(pData, folder, outcome);
+        }
         std::string line = FormatJsonLine(url, outcome, pData);
         fwrite(line.data(), 1, line.size(), stdout);
         fflush(stdout);

@@ -231,3 +231,31 @@ TEST(Feeddump, CollectedFeedsRunClean) {
     RecordProperty("parsed", iTrue);
     RecordProperty("ms", static_cast<int>(GetTickCount() - dwStart));
 }
+
+TEST(Feeddump, PagesAreWrittenWithThePageWriterAndListed) {
+    HttpServer server([](const HttpRequest&) {
+        return Body("<rss><channel><title>P</title><item><title>One</title><link>http://e/1</link></item>"
+                    "<item><title>Two</title><link>http://e/\"2</link></item></channel></rss>");
+    });
+    std::string folder = MakeTempFolder("feeddump-pages") + "pages";
+    std::wstring folderW(folder.begin(), folder.end());
+    RunResult r = RunFeeddump(L"--pages \"" + folderW + L"\" " + server.Url("/feed"), 30000);
+    EXPECT_EQ(r.exitCode, 0u);
+    ASSERT_EQ(r.lines.size(), 1u);
+    EXPECT_NE(r.lines[0].find("\"pages\": ["), std::string::npos) << r.lines[0];
+    for (const char* name : {"allitems.htm", "item0.html", "item1.html"}) {
+        std::string path = folder + "\\" + name;
+        EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << path;
+        EXPECT_NE(r.lines[0].find(name), std::string::npos) << r.lines[0];
+    }
+    // The item page holds the link with its quote encoded inside href.
+    FILE* f = fopen((folder + "\\item1.html").c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::string bytes;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), f)) > 0) bytes.append(buf, n);
+    fclose(f);
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+    EXPECT_NE(text.find(L"href=\"http://e/%222\""), std::wstring::npos);
+}
