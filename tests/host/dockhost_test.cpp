@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 #include "support/httpserver.h"
+#include "support/httpserver.h"
 #include "support/testhost.h"
 
 namespace {
@@ -93,4 +94,24 @@ TEST(Dockhost, WritesTheIconSnapshot) {
     std::string out = RunDock("--until-refreshed --icon \"" + png + "\"");
     DWORD attrs = GetFileAttributesA(png.c_str());
     EXPECT_NE(attrs, INVALID_FILE_ATTRIBUTES) << out;
+}
+
+TEST(Dockhost, ItemMenuOpensTheViewerOnTheChosenItem) {
+    HttpServer server([](const HttpRequest&) {
+        HttpResponse r;
+        r.body = "<rss><channel><title>Feed</title><item><title>First</title><link>http://e/1</link></item>"
+                 "<item><title>Second</title><link>http://e/2</link></item></channel></rss>";
+        return r;
+    });
+    std::string ini = MakeTempFolder("dockhost-viewer") + "dock.ini";
+    std::wstring url = server.Url("/feed");
+    FILE* f = fopen(ini.c_str(), "wb");
+    fprintf(f, "[Q]\r\nProfiles=1\r\nCurrentProfile=0\r\nA0-RssFeedURL=%s\r\n", std::string(url.begin(), url.end()).c_str());
+    fclose(f);
+    DWORD rc = 99;
+    std::string out = RunDock("--ini \"" + ini + "\" --section Q --left-click --choose 101 --dialog-seconds 0.5 --log", &rc);
+    EXPECT_EQ(rc, 0u) << out;
+    EXPECT_TRUE(Has(out, "DockletSetLabel(0, \"Retrieving RSS Feed Item...\")")) << out;
+    EXPECT_TRUE(Has(out, "window: Second\n")) << out;
+    EXPECT_TRUE(Has(out, "OnDestroy(0)")) << out;
 }
