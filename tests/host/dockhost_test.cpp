@@ -3,42 +3,17 @@
 #include <cstdio>
 #include <string>
 #include "support/httpserver.h"
+#include "support/process.h"
 #include "support/httpserver.h"
+#include "support/process.h"
 #include "support/testhost.h"
 
 namespace {
 
-// Runs dockhost.exe from the dock folder with the arguments; returns its output.
 std::string RunDock(const std::string& args, DWORD* pExitCode = nullptr) {
-    std::string folder = BuildPath("dock\\");
-    std::string cmd = "\"" + folder + "dockhost.exe\" " + args;
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    HANDLE hRead = nullptr, hWrite = nullptr;
-    CreatePipe(&hRead, &hWrite, &sa, 0);
-    SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = hWrite;
-    si.hStdError = hWrite;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION pi = {};
-    std::string out;
-    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi)) {
-        CloseHandle(hRead);
-        CloseHandle(hWrite);
-        return "<cannot start dockhost>";
-    }
-    CloseHandle(hWrite);
-    char buf[4096];
-    DWORD n;
-    while (ReadFile(hRead, buf, sizeof(buf), &n, nullptr) && n) out.append(buf, n);
-    WaitForSingleObject(pi.hProcess, 60000);
-    if (pExitCode) GetExitCodeProcess(pi.hProcess, pExitCode);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    CloseHandle(hRead);
-    return out;
+    ProcessRun run = RunDockhost(args);
+    if (pExitCode) *pExitCode = run.exitCode;
+    return run.out;
 }
 
 bool Has(const std::string& out, const std::string& what) {
