@@ -30,6 +30,7 @@ struct Options {
     std::vector<std::string> without;
     bool untilRefreshed = false, label = false, log = false, save = false;
     double seconds = -1;
+    double dialogSeconds = 1.5;
     // Scripted click: 0 none, 1 left, 2 right; the entry to choose (0: dismiss); whether
     // to print the menu's entries.
     int click = 0;
@@ -213,6 +214,58 @@ void ShowDockMenu(Icon* p, HWND hwnd) {
     }
 }
 
+// In scripted runs nobody is there to click a message box away: each box the docklet
+// shows (caption "Quillmere") is printed as "message: TEXT" and closed with OK.
+BOOL CALLBACK DismissMessageBox(HWND hwnd, LPARAM) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd)) return TRUE;
+    char szClass[32], szCaption[64];
+    GetClassNameA(hwnd, szClass, sizeof(szClass));
+    GetWindowTextA(hwnd, szCaption, sizeof(szCaption));
+    if (strcmp(szClass, "#32770") != 0 || strcmp(szCaption, "Quillmere") != 0) return TRUE;
+    if (GetPropA(hwnd, "dockhost.dismissed")) return TRUE;
+    char szText[2048] = {};
+    GetDlgItemTextA(hwnd, 0xFFFF, szText, sizeof(szText));
+    Print((std::string("message: ") + szText + "\n").c_str());
+    SetPropA(hwnd, "dockhost.dismissed", reinterpret_cast<HANDLE>(1));
+    PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+    return TRUE;
+}
+
+void DismissMessageBoxes() {
+    EnumWindows(DismissMessageBox, 0);
+}
+
+// A dialog that a scripted choice opened (the viewer, the settings, the About box) is
+// printed as "window: CAPTION" and closed after --dialog-seconds, as a user would close
+// it, so the run goes on. The timer runs inside the dialog's own modal loop.
+const UINT_PTR c_idDialogTimer = 0x4D52;
+std::vector<std::pair<HWND, DWORD>> g_seenDialogs;
+
+BOOL CALLBACK CloseScriptDialog(HWND hwnd, LPARAM) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd)) return TRUE;
+    char szClass[32], szCaption[512];
+    GetClassNameA(hwnd, szClass, sizeof(szClass));
+    if (strcmp(szClass, "#32770") != 0) return TRUE;
+    GetWindowTextA(hwnd, szCaption, sizeof(szCaption));
+    if (strcmp(szCaption, "Quillmere") == 0 && GetDlgItem(hwnd, 0xFFFF)) return TRUE;  // a message box
+    for (auto& seen : g_seenDialogs) {
+        if (seen.first != hwnd) continue;
+        if (GetTickCount() - seen.second >= static_cast<DWORD>(g_opt.dialogSeconds * 1000)) {
+            Log("close: %s", szCaption);
+            PostMessageW(hwnd, WM_CLOSE, 0, 0);
+            seen.second = GetTickCount();
+        }
+        return TRUE;
+    }
+    g_seenDialogs.push_back({hwnd, GetTickCount()});
+    Print((std::string("window: ") + szCaption + "\n").c_str());
+    return TRUE;
+}
+
 // ---- Scripted menus ----
 // The popup that a scripted click opens is owned by the icon's window, which therefore
 // sees WM_INITMENUPOPUP; a timer then presses Down until the wanted entry is highlighted
@@ -275,6 +328,7 @@ void StepScriptMenu(HWND hwnd) {
         KillTimer(hwnd, c_idMenuTimer);
         Log("choose: %u", id);
         PressKey(hwnd, VK_RETURN);
+        SetTimer(hwnd, c_idDialogTimer, 100, nullptr);
     } else {
         PressKey(hwnd, VK_DOWN);
     }
@@ -304,6 +358,11 @@ LRESULT CALLBACK IconWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
             StepScriptMenu(hwnd);
             return 0;
         }
+        if (wParam == c_idDialogTimer) {
+            DismissMessageBoxes();
+            EnumWindows(CloseScriptDialog, 0);
+            return 0;
+        }
         if (p && p->pData) g_entry.OnProcessMessage(p->pData, hwnd, uMsg, wParam, lParam);
         return 0;
     case WM_RBUTTONUP:
@@ -322,6 +381,7 @@ LRESULT CALLBACK IconWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
                 g_entry.OnLeftButtonClick(p->pData, &pt, &size);
             else
                 g_entry.OnRightButtonClick(p->pData, &pt, &size);
+            KillTimer(hwnd, c_idDialogTimer);
         }
         return 0;
     case WM_HOST_REMOVE:
@@ -367,6 +427,7 @@ void PumpFor(DWORD dwMs, Done done) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
+        DismissMessageBoxes();
         if (done() || GetTickCount() - start >= dwMs) return;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
@@ -376,11 +437,14 @@ void Usage() {
     Print("usage: dockhost [--ini FILE] [--section NAME]... [--docklet-folder .\\REL\\]\n"
           "                [--until-refreshed] [--seconds N] [--overlay FILE.png] [--icon FILE.png]\n"
           "                [--label] [--log] [--save] [--without HOSTFUNCTION]... [--browse-result PATH]\n"
-          "                [--left-click | --right-click] [--choose ID] [--menu]\n"
+          "                [--left-click | --right-click] [--choose ID] [--menu] [--dialog-seconds N]\n"
           "Without --until-refreshed, --seconds or a click the dock runs interactively until its icons close.\n"
           "A click opens the first icon's menu once after its first refresh; --menu prints its entries\n"
           "(identifier, text, enabled/disabled, checked/unchecked), --choose picks the entry with that\n"
-          "command identifier by keyboard; without --choose the menu is closed again.\n");
+          "command identifier by keyboard; without --choose the menu is closed again. A window the\n"
+          "choice opens (viewer, settings, About) is printed as \"window: CAPTION\" and closed after\n"
+          "--dialog-seconds (1.5). In scripted runs the docklet's message boxes are printed as\n"
+          "\"message: TEXT\" and closed.\n");
 }
 
 bool ParseArgs(int argc, char** argv) {
@@ -407,6 +471,7 @@ bool ParseArgs(int argc, char** argv) {
         else if (a == "--left-click") g_opt.click = 1;
         else if (a == "--right-click") g_opt.click = 2;
         else if (a == "--choose" && next(v)) g_opt.choose = atoi(v.c_str());
+        else if (a == "--dialog-seconds" && next(v)) g_opt.dialogSeconds = atof(v.c_str());
         else if (a == "--menu") g_opt.menu = true;
         else {
             Usage();

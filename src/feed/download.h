@@ -1,7 +1,39 @@
-// Downloads the active profile's feed and hands the document to the parser.
+// Downloads the active profile's feed and hands the document to the parser. The transfer
+// runs on WinHTTP (feed/http.h) in the shape of the MSXML request object: open, header,
+// send, a wait on the ready state, the status; the document is an MSXML 3 DOM document.
 #pragma once
 #include "core/docklet.h"
+#include "feed/xmlcom.h"
+
+// How long one request may take, from send to the complete response, before it is
+// abandoned with FEED_E_TIMEOUT. WinHTTP's own limits (each network step) are set to the
+// same value and may end it sooner.
+#define FEED_TIME_LIMIT_MS 60000
+// The code of a request abandoned at the time limit.
+#define FEED_E_TIMEOUT HRESULT_FROM_WIN32(ERROR_TIMEOUT)
+// The code of a document refused because it declares entities (see FetchFeedDocument).
+#define FEED_E_ENTITIES HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED)
+
+// The time limit in force; tests shorten it.
+DWORD GetFeedTimeLimit();
+void SetFeedTimeLimit(DWORD dwMs);
 
 // Runs on the refresh worker. True when the feed was fetched and parsed; the new items
-// are then in pData->items. Failures are reported to the user and give false.
+// are then in pData->items. Failures are reported to the user and give false. Works on
+// the profile that is active when it starts, and once the instance is stopping it
+// leaves without touching the instance again.
 bool RetrieveFeed(_DOCKLET_DATA* pData);
+
+enum FetchOutcome {
+    FETCH_DOCUMENT,    // status 200 and a parsed document
+    FETCH_BAD_STATUS,  // "Invalid status (%d)" has been shown
+    FETCH_STOPPED,     // pStop began stopping during the wait; nothing was shown
+};
+
+// The document fetch shared by RetrieveFeed and CheckFeedURL: the request, the wait
+// (dispatching this thread's messages, bounded by the time limit, left early when pStop
+// is given and stops), the status rule, and the document with its fallback parse from
+// text. Documents that declare entities in a DOCTYPE are refused (FEED_E_ENTITIES), and
+// documents with a DOCTYPE are parsed without resolving anything external. The caller
+// has entered an apartment. Failures show their step's message and throw qm::FeedError.
+FetchOutcome FetchFeedDocument(const wchar_t* szURL, const _DOCKLET_DATA* pStop, qm::ComPtr<IXMLDOMDocument>& pDocOut);

@@ -18,7 +18,11 @@ void FinishRefresh(_DOCKLET_DATA* pData) {
     pData->hRefreshThread = nullptr;
 }
 
+// The worker. Once the instance is stopping it drops what it has and leaves: OnDestroy
+// frees the profiles and items, and only the record's memory stays valid (the thread
+// holds a reference on it).
 void RefreshThreadProc(_DOCKLET_DATA* pData) {
+    if (IsStopping(pData)) return;
     if (!HasActiveProfile(pData)) {
         InterlockedExchange(&pData->bRefreshing, 0);
         UpdateDockDisplay(pData);
@@ -30,12 +34,16 @@ void RefreshThreadProc(_DOCKLET_DATA* pData) {
     UpdateDockDisplay(pData);
     {
         qm::ScopedLock lock(pData->csState);
+        if (IsStopping(pData)) return;
         pData->iCurrentItem = -1;
     }
+    // RetrieveFeed swaps the new list in under csState, so readers never meet a freed
+    // record.
     bool bResult = RetrieveFeed(pData);
     if (IsStopping(pData)) return;
     {
         qm::ScopedLock lock(pData->csState);
+        if (IsStopping(pData)) return;
         if (bResult && pData->items.GetCount() != 0) pData->iCurrentItem = 0;
     }
     InterlockedExchange(&pData->bRefreshing, 0);

@@ -1,5 +1,35 @@
 #include "feed/urlcheck.h"
+#include "core/message.h"
+#include "feed/download.h"
+#include "feed/parser.h"
 
-bool CheckFeedURL(_PROFILE_DATA*) {
+bool CheckFeedURL(_PROFILE_DATA* pProfile) {
+    if (!pProfile) return false;
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (hr != S_OK && hr != S_FALSE) {
+        ReportMessageF(nullptr, L"CoInitializeEx Failed (%d)", static_cast<int>(hr));
+        return false;
+    }
+    try {
+        // The URL is copied first: a second check started from inside this one's wait
+        // may edit the same profile.
+        wchar_t szURL[2049];
+        CopyText(szURL, 2049, pProfile->szURL);
+        qm::ComPtr<IXMLDOMDocument> pXMLDocPtr;
+        if (FetchFeedDocument(szURL, nullptr, pXMLDocPtr) != FETCH_DOCUMENT) return false;
+        int iFormat = GetFeedFormat(pXMLDocPtr.get());
+        pProfile->iFeedFormat = iFormat;
+        wchar_t szTitle[501] = {};
+        if (iFormat != FEED_FORMAT_RSS && iFormat != FEED_FORMAT_ATOM) throw qm::FeedError{-1};
+        if (pProfile->szTitle[0] == 0) {
+            GetFeedTitle(pXMLDocPtr.get(), iFormat == FEED_FORMAT_RSS ? L"channel" : L"feed", szTitle);
+            CopyText(pProfile->szTitle, 501, szTitle);
+        }
+        return true;
+    } catch (const qm::FeedError& e) {
+        ReportMessageF(nullptr, L"Invalid Exception (%d)", static_cast<int>(e.hr));
+    } catch (...) {
+        ReportMessage(nullptr, L"Invalid Exception", MB_OK);
+    }
     return false;
 }

@@ -2,41 +2,18 @@
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <string>
+#include "support/httpserver.h"
+#include "support/process.h"
+#include "support/httpserver.h"
+#include "support/process.h"
 #include "support/testhost.h"
 
 namespace {
 
-// Runs dockhost.exe from the dock folder with the arguments; returns its output.
 std::string RunDock(const std::string& args, DWORD* pExitCode = nullptr) {
-    std::string folder = BuildPath("dock\\");
-    std::string cmd = "\"" + folder + "dockhost.exe\" " + args;
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    HANDLE hRead = nullptr, hWrite = nullptr;
-    CreatePipe(&hRead, &hWrite, &sa, 0);
-    SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = hWrite;
-    si.hStdError = hWrite;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION pi = {};
-    std::string out;
-    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi)) {
-        CloseHandle(hRead);
-        CloseHandle(hWrite);
-        return "<cannot start dockhost>";
-    }
-    CloseHandle(hWrite);
-    char buf[4096];
-    DWORD n;
-    while (ReadFile(hRead, buf, sizeof(buf), &n, nullptr) && n) out.append(buf, n);
-    WaitForSingleObject(pi.hProcess, 60000);
-    if (pExitCode) GetExitCodeProcess(pi.hProcess, pExitCode);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    CloseHandle(hRead);
-    return out;
+    ProcessRun run = RunDockhost(args);
+    if (pExitCode) *pExitCode = run.exitCode;
+    return run.out;
 }
 
 bool Has(const std::string& out, const std::string& what) {
@@ -92,4 +69,24 @@ TEST(Dockhost, WritesTheIconSnapshot) {
     std::string out = RunDock("--until-refreshed --icon \"" + png + "\"");
     DWORD attrs = GetFileAttributesA(png.c_str());
     EXPECT_NE(attrs, INVALID_FILE_ATTRIBUTES) << out;
+}
+
+TEST(Dockhost, ItemMenuOpensTheViewerOnTheChosenItem) {
+    HttpServer server([](const HttpRequest&) {
+        HttpResponse r;
+        r.body = "<rss><channel><title>Feed</title><item><title>First</title><link>http://e/1</link></item>"
+                 "<item><title>Second</title><link>http://e/2</link></item></channel></rss>";
+        return r;
+    });
+    std::string ini = MakeTempFolder("dockhost-viewer") + "dock.ini";
+    std::wstring url = server.Url("/feed");
+    FILE* f = fopen(ini.c_str(), "wb");
+    fprintf(f, "[Q]\r\nProfiles=1\r\nCurrentProfile=0\r\nA0-RssFeedURL=%s\r\n", std::string(url.begin(), url.end()).c_str());
+    fclose(f);
+    DWORD rc = 99;
+    std::string out = RunDock("--ini \"" + ini + "\" --section Q --left-click --choose 101 --dialog-seconds 0.5 --log", &rc);
+    EXPECT_EQ(rc, 0u) << out;
+    EXPECT_TRUE(Has(out, "DockletSetLabel(0, \"Retrieving RSS Feed Item...\")")) << out;
+    EXPECT_TRUE(Has(out, "window: Second\n")) << out;
+    EXPECT_TRUE(Has(out, "OnDestroy(0)")) << out;
 }

@@ -2,45 +2,14 @@
 // chosen by keyboard, through the built dockhost.exe and quillmere.dll.
 #include <fstream>
 #include "fixture.h"
+#include "support/process.h"
 
 namespace {
 
-struct DockRun {
-    std::string out;
-    DWORD exitCode = 0xFFFFFFFF;
-};
+typedef ProcessRun DockRun;
 
-// Runs dockhost.exe with the arguments and returns what it printed.
 DockRun RunDock(const std::string& args) {
-    DockRun run;
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    HANDLE hRead = nullptr, hWrite = nullptr;
-    if (!CreatePipe(&hRead, &hWrite, &sa, 0)) return run;
-    SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = hWrite;
-    si.hStdError = hWrite;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::string folder = BuildPath("dock\\");
-    std::string cmd = "\"" + folder + "dockhost.exe\" " + args;
-    PROCESS_INFORMATION pi = {};
-    BOOL ok = CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi);
-    CloseHandle(hWrite);
-    if (!ok) {
-        CloseHandle(hRead);
-        return run;
-    }
-    char buf[4096];
-    DWORD n;
-    while (ReadFile(hRead, buf, sizeof(buf), &n, nullptr) && n) run.out.append(buf, n);
-    WaitForSingleObject(pi.hProcess, 60000);
-    GetExitCodeProcess(pi.hProcess, &run.exitCode);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    CloseHandle(hRead);
-    return run;
+    return RunDockhost(args);
 }
 
 bool Has(const DockRun& run, const std::string& text) {

@@ -1,0 +1,178 @@
+// Times the feed download against the floor the platform sets, and the CPU spent while a
+// slow server keeps a download waiting. Prints one line per measurement.
+#include "support/httpserver.h"
+#include <cstdio>
+#include <string>
+#include "core/instance.h"
+#include "core/message.h"
+#include "core/settings.h"
+#include "feed/download.h"
+#include "feed/http.h"
+#include "feed/parser.h"
+
+namespace {
+
+double Now() {
+    LARGE_INTEGER f, c;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&c);
+    return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+double CpuSeconds() {
+    FILETIME ftCreate, ftExit, ftKernel, ftUser;
+    GetProcessTimes(GetCurrentProcess(), &ftCreate, &ftExit, &ftKernel, &ftUser);
+    auto seconds = [](const FILETIME& ft) {
+        return static_cast<double>((static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) /
+               1e7;
+    };
+    return seconds(ftKernel) + seconds(ftUser);
+}
+
+// About 250 bytes per item, as a typical news feed.
+std::string GenerateRss(int n) {
+    std::string s = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<rss version=\"2.0\"><channel><title>Bench</title>"
+                    "<link>http://example.com/</link>\n";
+    char buf[512];
+    for (int i = 0; i < n; ++i) {
+        snprintf(buf, sizeof(buf),
+                 "<item><title>Item number %d of the bench feed</title><link>http://example.com/items/%d</link>"
+                 "<description>A short description of item %d, long enough to look like one.</description>"
+                 "<pubDate>Tue, 08 Dec 2026 00:00:%02d GMT</pubDate></item>\n",
+                 i, i, i, i % 60);
+        s += buf;
+    }
+    return s + "</channel></rss>\n";
+}
+
+int Quiet(const wchar_t* szText, UINT, void*) {
+    fwprintf(stderr, L"message: %ls\n", szText);
+    return IDOK;
+}
+
+// The bare transfer of the same response, to take out of RetrieveFeed's time.
+double TransferSeconds(const std::wstring& url) {
+    qm::UniqueHttpTransfer t;
+    HttpCreate(t.put());
+    double t0 = Now();
+    HttpOpen(t.get(), L"GET", url.c_str());
+    HttpSend(t.get(), 60000);
+    LONG state = 0;
+    while (state != 4) {
+        HttpGetReadyState(t.get(), &state);
+        HANDLE hDone = HttpCompletionEvent(t.get());
+        if (state != 4) MsgWaitForMultipleObjectsEx(1, &hDone, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+    return Now() - t0;
+}
+
+// The floor: loadXML of the same text and one walk over the item list.
+double FloorSeconds(const std::string& body) {
+    std::wstring text(body.begin(), body.end());
+    qm::UniqueBstr bstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+    double t0 = Now();
+    qm::ComPtr<IXMLDOMDocument> pDoc;
+    qm::CreateRunningObject(qm::CLSID_DOMDocument30, qm::IID_XMLDOMDocument, pDoc.put_void());
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    pDoc->loadXML(bstr.get(), &ok);
+    qm::UniqueBstr name(SysAllocString(L"item"));
+    qm::ComPtr<IXMLDOMNodeList> pList;
+    pDoc->getElementsByTagName(name.get(), pList.put());
+    long n = 0;
+    pList->get_length(&n);
+    for (long i = 0; i < n; ++i) {
+        qm::ComPtr<IXMLDOMNode> pNode;
+        pList->get_item(i, pNode.put());
+    }
+    return Now() - t0;
+}
+
+// Where the time of one parse goes, on a document loaded from the same text.
+void Breakdown(const std::string& body) {
+    std::wstring text(body.begin(), body.end());
+    qm::UniqueBstr bstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+    qm::ComPtr<IXMLDOMDocument> pDoc;
+    qm::CreateRunningObject(qm::CLSID_DOMDocument30, qm::IID_XMLDOMDocument, pDoc.put_void());
+    VARIANT_BOOL ok = VARIANT_FALSE;
+    double t0 = Now();
+    pDoc->loadXML(bstr.get(), &ok);
+    double t1 = Now();
+    int iFormat = GetFeedFormat(pDoc.get());
+    double t2 = Now();
+    wchar_t szTitle[501];
+    GetFeedTitle(pDoc.get(), L"channel", szTitle);
+    double t3 = Now();
+    auto pList = GetItemNodeList(pDoc.get(), L"item");
+    double t4 = Now();
+    FeedItemList items;
+    ParseFeedItems(items, pList.get(), iFormat, L"title", L"link", nullptr, L"description", nullptr, L"pubdate",
+                   L"pubDate");
+    double t5 = Now();
+    FreeFeedItems(items);
+    double t6 = Now();
+    printf("breakdown: loadXML %.3f format %.3f title %.3f list %.3f items %.3f free %.3f\n", t1 - t0, t2 - t1,
+           t3 - t2, t4 - t3, t5 - t4, t6 - t5);
+}
+
+}  // namespace
+
+int main() {
+    qm::ComApartment apartment;
+    SetMessageSink(Quiet, nullptr);
+    printf("items  MB     retrieve_s  transfer_s  parse_s  floor_s  parse_MB/s  floor_MB/s  ratio\n");
+    for (int n : {1000, 10000, 20000}) {
+        std::string body = GenerateRss(n);
+        HttpResponse r;
+        r.body = body;
+        HttpServer server(r);
+        _DOCKLET_DATA* pData = NewDockletRecord();
+        _PROFILE_DATA* pProfile = NewProfile();
+        CopyText(pProfile->szURL, 2049, server.Url().c_str());
+        pData->profiles.Add(pProfile);
+        pData->iProfileCount = 1;
+        pData->iCurrentProfile = 0;
+        double best = 1e9, bestTransfer = 1e9, bestFloor = 1e9;
+        for (int k = 0; k < 3; ++k) {
+            double t0 = Now();
+            bool ok = RetrieveFeed(pData);
+            double t = Now() - t0;
+            if (!ok || pData->items.GetCount() != static_cast<unsigned>(n)) fprintf(stderr, "bench: bad result\n");
+            if (t < best) best = t;
+            double tt = TransferSeconds(server.Url());
+            if (tt < bestTransfer) bestTransfer = tt;
+            double tf = FloorSeconds(body);
+            if (tf < bestFloor) bestFloor = tf;
+        }
+        double mb = static_cast<double>(body.size()) / (1024.0 * 1024.0);
+        double parse = best - bestTransfer;
+        printf("%-6d %-6.2f %-11.3f %-11.3f %-8.3f %-8.3f %-11.2f %-11.2f %.2f\n", n, mb, best, bestTransfer, parse,
+               bestFloor, mb / parse, mb / bestFloor, parse / bestFloor);
+        FreeProfiles(pData->profiles);
+        FreeFeedItems(pData->items);
+        ReleaseDocklet(pData);
+        if (n == 20000) Breakdown(body);
+    }
+
+    // CPU time while the server holds the response back for 5 seconds.
+    {
+        HttpResponse r;
+        r.body = GenerateRss(10);
+        r.delayMs = 5000;
+        HttpServer server(r);
+        _DOCKLET_DATA* pData = NewDockletRecord();
+        _PROFILE_DATA* pProfile = NewProfile();
+        CopyText(pProfile->szURL, 2049, server.Url().c_str());
+        pData->profiles.Add(pProfile);
+        pData->iProfileCount = 1;
+        pData->iCurrentProfile = 0;
+        double c0 = CpuSeconds(), t0 = Now();
+        bool ok = RetrieveFeed(pData);
+        double wall = Now() - t0, cpu = CpuSeconds() - c0;
+        printf("slow download: result %s, wall %.2f s, process cpu %.3f s, %.2f%% of wall\n", ok ? "true" : "false", wall, cpu,
+               100.0 * cpu / wall);
+        FreeProfiles(pData->profiles);
+        FreeFeedItems(pData->items);
+        ReleaseDocklet(pData);
+    }
+    return 0;
+}

@@ -1,0 +1,356 @@
+// RetrieveFeed against the loopback server: the outcomes, messages and codes of a
+// download, and hostile documents.
+#include "support/httpserver.h"
+#include <gtest/gtest.h>
+#include "core/instance.h"
+#include "core/settings.h"
+#include <winhttp.h>
+#include <psapi.h>
+#include "feed/download.h"
+#include "feed/parser.h"
+#include "feedtest.h"
+#include "support/testhost.h"
+
+namespace {
+
+struct DownloadTest : testing::Test {
+    _DOCKLET_DATA* pData = nullptr;
+    void SetUp() override { ResetHost(); }
+    void TearDown() override {
+        if (pData) FreeFeedRecord(pData);
+        SetFeedTimeLimit(FEED_TIME_LIMIT_MS);
+    }
+    _PROFILE_DATA* Profile() { return pData->profiles.GetAt(0); }
+    bool Fetch(const HttpServer& server, const wchar_t* szTitle = L"") {
+        if (!pData) pData = NewFeedRecord(server.Url(), szTitle);
+        return RetrieveFeed(pData);
+    }
+};
+
+HttpResponse Xml(const std::string& body, const char* type = "application/xml") {
+    HttpResponse r;
+    r.body = body;
+    r.contentType = type;
+    return r;
+}
+
+std::vector<std::wstring> Messages() {
+    return CapturedMessages();
+}
+
+}  // namespace
+
+TEST_F(DownloadTest, RssFillsItemsTitleAndFormat) {
+    HttpServer server(Xml(MakeRss(3, "My channel")));
+    ASSERT_TRUE(Fetch(server));
+    EXPECT_EQ(Profile()->iFeedFormat, FEED_FORMAT_RSS);
+    EXPECT_STREQ(Profile()->szTitle, L"My channel");
+    ASSERT_EQ(pData->items.GetCount(), 3u);
+    EXPECT_STREQ(pData->items.GetAt(1)->szTitle, L"Item 1");
+    EXPECT_STREQ(pData->items.GetAt(1)->szLink, L"http://example.com/1");
+    EXPECT_STREQ(pData->items.GetAt(1)->szPubDate, L"Tue, 08 Dec 2026 00:00:01 GMT");
+    EXPECT_STREQ(pData->items.GetAt(1)->pszDescription, L"Description of item 1 with <b>markup</b>");
+    EXPECT_STREQ(pData->items.GetAt(2)->szItemFile, L"item2.html");
+    EXPECT_TRUE(Messages().empty());
+    // The request is a GET with the documented header.
+    auto reqs = server.Requests();
+    ASSERT_EQ(reqs.size(), 1u);
+    EXPECT_EQ(reqs[0].method, "GET");
+    EXPECT_NE(reqs[0].headers.find("application/xml; charset=utf-8"), std::string::npos) << reqs[0].headers;
+}
+
+TEST_F(DownloadTest, AtomWithBothContainersAndTitleKeptWhenSet) {
+    // A "channel" element inside an Atom feed: Atom is tested first.
+    std::string body = MakeAtom(2, "Atom title");
+    body.insert(body.find("<entry>"), "<channel/>");
+    HttpServer server(Xml(body, "application/atom+xml"));
+    ASSERT_TRUE(Fetch(server, L"Mine"));
+    EXPECT_EQ(Profile()->iFeedFormat, FEED_FORMAT_ATOM);
+    EXPECT_STREQ(Profile()->szTitle, L"Mine");
+    ASSERT_EQ(pData->items.GetCount(), 2u);
+    EXPECT_STREQ(pData->items.GetAt(0)->szLink, L"http://example.com/e0");
+    EXPECT_STREQ(pData->items.GetAt(0)->pszDescription, L"Summary 0");
+    EXPECT_STREQ(pData->items.GetAt(0)->szPubDate, L"2026-12-08T00:00:00Z");
+}
+
+TEST_F(DownloadTest, WellFormedBodyAsTextPlainIsParsedFromText) {
+    HttpServer server(Xml(MakeRss(2), "text/plain"));
+    ASSERT_TRUE(Fetch(server));
+    EXPECT_EQ(pData->items.GetCount(), 2u);
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(DownloadTest, EncodingsOfTheBodyAreHonoured) {
+    // UTF-16 with a byte-order mark, as XML.
+    std::string utf8 = "<?xml version=\"1.0\" encoding=\"utf-16\"?><rss><channel><title>Caf\xC3\xA9</title></channel></rss>";
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(static_cast<size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], static_cast<int>(wide.size()))));
+    std::string utf16 = "\xFF\xFE";
+    for (wchar_t c : wide) {
+        utf16 += static_cast<char>(c & 0xFF);
+        utf16 += static_cast<char>(c >> 8);
+    }
+    HttpServer server16(Xml(utf16));
+    ASSERT_TRUE(Fetch(server16));
+    EXPECT_STREQ(Profile()->szTitle, L"Caf\u00e9");
+    // Latin-1 named by the charset of a type that is not taken as XML.
+    HttpServer latin1(Xml("<rss><channel><title>Caf\xE9</title></channel></rss>", "text/plain; charset=ISO-8859-1"));
+    Profile()->szTitle[0] = 0;
+    CopyText(Profile()->szURL, 2049, latin1.Url().c_str());
+    ASSERT_TRUE(RetrieveFeed(pData));
+    EXPECT_STREQ(Profile()->szTitle, L"Caf\u00e9");
+}
+
+TEST_F(DownloadTest, MalformedBodyShowsTwoMessagesWithZeroAndEmptiesItems) {
+    HttpServer good(Xml(MakeRss(2)));
+    ASSERT_TRUE(Fetch(good));
+    HttpServer bad(Xml("<rss><channel><title>x</channel>"));
+    CopyText(Profile()->szURL, 2049, bad.Url().c_str());
+    EXPECT_FALSE(RetrieveFeed(pData));
+    EXPECT_EQ(pData->items.GetCount(), 0u);
+    EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"pXMLDocPtr->loadXML failed (0)", L"Invalid Exception (0)"}));
+}
+
+TEST_F(DownloadTest, NeitherFeedNorChannelGivesFormatZeroAndMinusOne) {
+    HttpServer server(Xml("<?xml version=\"1.0\"?><html><body>hello</body></html>"));
+    EXPECT_FALSE(Fetch(server));
+    EXPECT_EQ(Profile()->iFeedFormat, 0);
+    EXPECT_EQ(Messages(), std::vector<std::wstring>{L"Invalid Exception (-1)"});
+    EXPECT_STREQ(Profile()->szTitle, L"");
+}
+
+TEST_F(DownloadTest, StatusOtherThan200KeepsThePreviousItems) {
+    HttpServer good(Xml(MakeRss(4)));
+    ASSERT_TRUE(Fetch(good));
+    for (int status : {404, 500, 304, 201}) {
+        HttpResponse r = Xml(MakeRss(1));
+        r.status = status;
+        HttpServer server(r);
+        CopyText(Profile()->szURL, 2049, server.Url().c_str());
+        ResetHost();
+        EXPECT_FALSE(RetrieveFeed(pData)) << status;
+        EXPECT_EQ(pData->items.GetCount(), 4u) << status;
+        ASSERT_EQ(Messages().size(), 1u) << status;
+        EXPECT_EQ(Messages()[0], L"Invalid status (" + std::to_wstring(status) + L")");
+    }
+}
+
+TEST_F(DownloadTest, UnreachablePortEmptiesItemsWithAnInvalidException) {
+    HttpServer good(Xml(MakeRss(2)));
+    ASSERT_TRUE(Fetch(good));
+    wchar_t szURL[100];
+    swprintf(szURL, 100, L"http://127.0.0.1:%d/feed", UnusedPort());
+    CopyText(Profile()->szURL, 2049, szURL);
+    DWORD dwStart = GetTickCount();
+    EXPECT_FALSE(RetrieveFeed(pData));
+    EXPECT_LT(GetTickCount() - dwStart, 5000u);
+    EXPECT_EQ(pData->items.GetCount(), 0u);
+    // The refused connection surfaces at the status, with that step's message.
+    int code = static_cast<int>(HRESULT_FROM_WIN32(ERROR_WINHTTP_CANNOT_CONNECT));
+    EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"pXMLHTTPReq->get_status failed (" + std::to_wstring(code) + L")",
+                                                     L"Invalid Exception (" + std::to_wstring(code) + L")"}));
+}
+
+TEST_F(DownloadTest, SlowServerIsAbandonedAtTheTimeLimit) {
+    SetFeedTimeLimit(1000);
+    HttpResponse r = Xml(MakeRss(1));
+    r.delayMs = 20000;
+    HttpServer server(r);
+    DWORD dwStart = GetTickCount();
+    EXPECT_FALSE(Fetch(server));
+    DWORD dwSpent = GetTickCount() - dwStart;
+    EXPECT_GE(dwSpent, 900u);
+    EXPECT_LT(dwSpent, 5000u);
+    wchar_t szExpected[64];
+    swprintf(szExpected, 64, L"Invalid Exception (%d)", static_cast<int>(FEED_E_TIMEOUT));
+    EXPECT_EQ(Messages(), std::vector<std::wstring>{szExpected});
+    server.Stop();
+}
+
+TEST_F(DownloadTest, ConnectionDroppedMidBodyIsAFailureWithNoPartialItems) {
+    HttpServer good(Xml(MakeRss(3)));
+    ASSERT_TRUE(Fetch(good)) << (Messages().empty() ? std::wstring() : Messages()[0]);
+    HttpResponse r = Xml(MakeRss(200));
+    r.dropAfter = r.body.size() / 2;
+    HttpServer server(r);
+    CopyText(Profile()->szURL, 2049, server.Url().c_str());
+    EXPECT_FALSE(RetrieveFeed(pData));
+    // The cut transfer fails at the status step (where the stack notices the cut) or as a
+    // body that does not parse; the items are emptied, never partial.
+    auto messages = Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(messages[0].rfind(L"pXMLHTTPReq->get_status failed (", 0) == 0 ||
+                messages[0] == L"pXMLDocPtr->loadXML failed (0)")
+        << messages[0];
+    EXPECT_EQ(messages[1].rfind(L"Invalid Exception (", 0), 0u) << messages[1];
+    EXPECT_EQ(pData->items.GetCount(), 0u);
+}
+
+TEST_F(DownloadTest, MissingChannelTitleGivesUndefinedAndNoItemsStillSucceeds) {
+    HttpServer server(Xml("<rss><channel><link>x</link></channel></rss>"));
+    EXPECT_TRUE(Fetch(server));
+    EXPECT_STREQ(Profile()->szTitle, L"undefined");
+    EXPECT_EQ(pData->items.GetCount(), 0u);
+    EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(DownloadTest, ProfileSwitchDuringARefreshKeepsToTheFirstProfile) {
+    // The user switches profiles while the request is under way: the title and format
+    // still go to the profile whose URL was fetched.
+    _DOCKLET_DATA* pShared = nullptr;
+    HttpServer server([&pShared](const HttpRequest&) {
+        pShared->iCurrentProfile = 1;
+        return Xml(MakeRss(1, "First"));
+    });
+    pData = pShared = NewFeedRecord(server.Url());
+    _PROFILE_DATA* pOther = NewProfile();
+    CopyText(pOther->szURL, 2049, L"http://127.0.0.1:1/other");
+    pData->profiles.Add(pOther);
+    pData->iProfileCount = 2;
+    ASSERT_TRUE(RetrieveFeed(pData));
+    EXPECT_EQ(pData->iCurrentProfile, 1);
+    EXPECT_STREQ(pData->profiles.GetAt(0)->szTitle, L"First");
+    EXPECT_EQ(pData->profiles.GetAt(0)->iFeedFormat, FEED_FORMAT_RSS);
+    EXPECT_STREQ(pOther->szTitle, L"");
+    EXPECT_EQ(pOther->iFeedFormat, 0);
+}
+
+// Hostile documents: nothing local is read, and expansion bombs end quickly.
+TEST_F(DownloadTest, ExternalEntityCannotReadALocalFile) {
+    std::string folder = MakeTempFolder("xxe");
+    std::string file = folder + "secret.txt";
+    HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD cb = 0;
+    WriteFile(h, "TOPSECRET", 9, &cb, nullptr);
+    CloseHandle(h);
+    std::string url = "file:///" + file;
+    for (char& c : url)
+        if (c == '\\') c = '/';
+    std::string body = "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ENTITY x SYSTEM \"" + url +
+                       "\">]><rss><channel><title>t</title><item><title>&x;</title></item></channel></rss>";
+    HttpServer server(Xml(body));
+    EXPECT_FALSE(Fetch(server));
+    for (unsigned i = 0; i < pData->items.GetCount(); ++i)
+        EXPECT_EQ(wcsstr(pData->items.GetAt(i)->szTitle, L"TOPSECRET"), nullptr);
+    EXPECT_EQ(wcsstr(Profile()->szTitle, L"TOPSECRET"), nullptr);
+    wchar_t szExpected[64];
+    swprintf(szExpected, 64, L"Invalid Exception (%d)", static_cast<int>(FEED_E_ENTITIES));
+    EXPECT_EQ(Messages(), std::vector<std::wstring>{szExpected});
+}
+
+TEST_F(DownloadTest, ExpansionBombsAreRefusedQuickly) {
+    std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ENTITY l0 \"ha\">";
+    for (int i = 1; i < 10; ++i)
+        laughs += "<!ENTITY l" + std::to_string(i) + " \"" + std::string() + [&] {
+            std::string s;
+            for (int k = 0; k < 10; ++k) s += "&l" + std::to_string(i - 1) + ";";
+            return s;
+        }() + "\">";
+    laughs += "]><rss><channel><title>&l9;</title></channel></rss>";
+    std::string quadratic = "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ENTITY a \"" + std::string(100000, 'a') +
+                            "\">]><rss><channel><title>t</title><item><description>";
+    for (int i = 0; i < 30000; ++i) quadratic += "&a;";
+    quadratic += "</description></item></channel></rss>";
+    // The same bombs encoded as UTF-16 are caught too.
+    std::string utf16;
+    for (char c : laughs) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    for (const std::string* body : {&laughs, &quadratic, &utf16}) {
+        ResetHost();
+        HttpServer server(Xml(*body));
+        if (!pData) pData = NewFeedRecord(server.Url());
+        CopyText(Profile()->szURL, 2049, server.Url().c_str());
+        DWORD dwStart = GetTickCount();
+        EXPECT_FALSE(RetrieveFeed(pData));
+        EXPECT_LT(GetTickCount() - dwStart, 5000u);
+        EXPECT_EQ(pData->items.GetCount(), 0u);
+        ASSERT_EQ(Messages().size(), 1u);
+    }
+}
+
+TEST_F(DownloadTest, BodiesInOtherEncodingsAreReadAsTextOnly) {
+    // "<?xml version=\"1.0\" encoding=\"ebcdic-cp-us\"?><rss/>" in EBCDIC: the entity
+    // scan could not read it, so the parser never sees these bytes as a document.
+    const unsigned char ebcdic[] = {0x4C, 0x6F, 0xA7, 0x94, 0x93, 0x40, 0xA5, 0x85, 0x99, 0xA2, 0x89, 0x96, 0x95,
+                                    0x7E, 0x7F, 0xF1, 0x4B, 0xF0, 0x7F, 0x6F, 0x6E, 0x4C, 0x99, 0xA2, 0xA2, 0x61,
+                                    0x6E};
+    HttpServer server(Xml(std::string(reinterpret_cast<const char*>(ebcdic), sizeof(ebcdic))));
+    EXPECT_FALSE(Fetch(server));
+    EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"pXMLDocPtr->loadXML failed (0)", L"Invalid Exception (0)"}));
+}
+
+TEST_F(DownloadTest, PlainDoctypeStillParses) {
+    HttpServer server(Xml("<?xml version=\"1.0\"?><!DOCTYPE rss PUBLIC \"-//Netscape Communications//DTD RSS 0.91//EN\" "
+                          "\"http://127.0.0.1:1/rss-0.91.dtd\"><rss version=\"0.91\"><channel><title>Old</title>"
+                          "<item><title>One</title><link>l</link></item></channel></rss>"));
+    ASSERT_TRUE(Fetch(server));
+    ASSERT_EQ(pData->items.GetCount(), 1u);
+    EXPECT_STREQ(pData->items.GetAt(0)->szTitle, L"One");
+}
+
+TEST_F(DownloadTest, AfterATimeoutTheSameUrlWorksAgain) {
+    SetFeedTimeLimit(1000);
+    volatile LONG lCalls = 0;
+    HttpServer server([&lCalls](const HttpRequest&) {
+        HttpResponse r = Xml(MakeRss(2));
+        if (InterlockedIncrement(&lCalls) == 1) r.delayMs = 3000;
+        return r;
+    });
+    EXPECT_FALSE(Fetch(server));
+    ResetHost();
+    bool bOk = RetrieveFeed(pData);
+    EXPECT_TRUE(bOk) << (Messages().empty() ? std::wstring() : Messages()[0]);
+    EXPECT_EQ(lCalls, 2);
+}
+
+// Many downloads on one thread leave no handles or memory behind. Handles are counted
+// through the lowest free slot of the handle table (a new handle takes it), memory
+// through the private bytes.
+TEST_F(DownloadTest, RepeatedDownloadsLeakNoHandlesOrMemory) {
+    HttpServer server(Xml(MakeRss(20)));
+    pData = NewFeedRecord(server.Url());
+    auto probe = [] {
+        HANDLE h = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        CloseHandle(h);
+        return reinterpret_cast<uintptr_t>(h) / 4;
+    };
+    auto privateBytes = [] {
+        PROCESS_MEMORY_COUNTERS_EX pmc = {};
+        pmc.cb = sizeof(pmc);
+        GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof(pmc));
+        return static_cast<size_t>(pmc.PrivateUsage);
+    };
+    for (int i = 0; i < 30; ++i) ASSERT_TRUE(RetrieveFeed(pData));
+    Sleep(100);
+    uintptr_t slotBefore = probe();
+    size_t cbBefore = privateBytes();
+    for (int i = 0; i < 300; ++i) ASSERT_TRUE(RetrieveFeed(pData));
+    Sleep(100);
+    uintptr_t slotAfter = probe();
+    size_t cbAfter = privateBytes();
+    EXPECT_LT(slotAfter, slotBefore + 30) << slotBefore << " -> " << slotAfter;
+    EXPECT_LT(cbAfter, cbBefore + 4 * 1024 * 1024) << cbBefore << " -> " << cbAfter;
+}
+
+// A redirect loop ends (the transfer's redirect limit) and is a failure.
+TEST_F(DownloadTest, RedirectLoopEnds) {
+    HttpServer* pSelf = nullptr;
+    HttpServer server([&pSelf](const HttpRequest&) {
+        HttpResponse r;
+        r.status = 302;
+        r.extraHeaders = "Location: " + std::string(pSelf ? "/feed" : "/") + "\r\n";
+        return r;
+    });
+    pSelf = &server;
+    DWORD dwStart = GetTickCount();
+    EXPECT_FALSE(Fetch(server));
+    EXPECT_LT(GetTickCount() - dwStart, 10000u);
+    auto messages = Messages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_TRUE(messages[0].rfind(L"pXMLHTTPReq->get_status failed (", 0) == 0 || messages[0] == L"Invalid status (302)")
+        << messages[0];
+    EXPECT_GE(server.Requests().size(), 2u);
+}

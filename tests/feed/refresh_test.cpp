@@ -1,0 +1,250 @@
+// The refresh worker on a live instance: outcomes, the busy flag, the timer, a stop in
+// the middle of a download, two instances, and readers of the items while refreshes run.
+#include "support/httpserver.h"
+#include <gtest/gtest.h>
+#include <atomic>
+#include "core/instance.h"
+#include "core/message.h"
+#include "core/settings.h"
+#include "feed/download.h"
+#include "feed/parser.h"
+#include "feed/refresh.h"
+#include "feedtest.h"
+#include "support/testhost.h"
+
+namespace {
+
+bool Idle(void* p) {
+    auto* pData = static_cast<_DOCKLET_DATA*>(p);
+    qm::ScopedLock lock(pData->csState);
+    return !pData->hRefreshThread;
+}
+
+bool Busy(void* p) {
+    return static_cast<_DOCKLET_DATA*>(p)->bRefreshing == 1;
+}
+
+struct RefreshTest : testing::Test {
+    HWND hwnd = nullptr;
+    _DOCKLET_DATA* pData = nullptr;
+
+    void SetUp() override {
+        ResetHost();
+        hwnd = CreateDockWindow();
+    }
+    void TearDown() override {
+        if (pData) DestroyDocklet(pData);
+        DestroyWindow(hwnd);
+        SetFeedTimeLimit(FEED_TIME_LIMIT_MS);
+    }
+    // An instance as the dock creates it (no profile yet), after its first refresh.
+    _DOCKLET_DATA* Create(HWND hwndDock) {
+        _DOCKLET_DATA* p = CreateDocklet(hwndDock, GetModuleHandleW(nullptr), nullptr, nullptr);
+        EXPECT_NE(p, nullptr);
+        EXPECT_TRUE(PumpUntil(5000, Idle, p));
+        PumpFor(20);
+        return p;
+    }
+    static void AddProfile(_DOCKLET_DATA* p, const std::wstring& url) {
+        qm::ScopedLock lock(p->csState);
+        _PROFILE_DATA* pProfile = NewProfile();
+        CopyText(pProfile->szURL, 2049, url.c_str());
+        p->profiles.Add(pProfile);
+        p->iProfileCount = p->profiles.GetCount();
+        p->iCurrentProfile = 0;
+    }
+    void Refresh(_DOCKLET_DATA* p) {
+        StartRefresh(p);
+        ASSERT_TRUE(PumpUntil(20000, Idle, p));
+        PumpFor(20);
+    }
+};
+
+HttpResponse Rss(int n) {
+    HttpResponse r;
+    r.body = MakeRss(n);
+    return r;
+}
+
+}  // namespace
+
+TEST_F(RefreshTest, NoProfileReArmsTheTimerOnTheWindowsThread) {
+    pData = Create(hwnd);
+    g_dwLastTimerThread = 0;
+    Refresh(pData);
+    EXPECT_EQ(g_dwLastTimerThread, GetCurrentThreadId());
+    EXPECT_EQ(pData->bRefreshing, 0);
+    EXPECT_TRUE(KillTimer(hwnd, IDT_REFRESH));
+}
+
+TEST_F(RefreshTest, SuccessShowsTheFirstItemAndFailuresKeepOrEmptyTheList) {
+    volatile LONG lMode = 0;
+    HttpServer server([&lMode](const HttpRequest&) {
+        HttpResponse r = Rss(3);
+        if (lMode == 1) r.status = 500;
+        if (lMode == 2) r.body = "<rss><channel>";
+        return r;
+    });
+    pData = Create(hwnd);
+    AddProfile(pData, server.Url());
+    g_dwLastTimerThread = 0;
+    Refresh(pData);
+    EXPECT_EQ(pData->items.GetCount(), 3u);
+    EXPECT_EQ(pData->iCurrentItem, 0);
+    EXPECT_STREQ(pData->profiles.GetAt(0)->szTitle, L"Channel");
+    EXPECT_EQ(g_dwLastTimerThread, GetCurrentThreadId());
+    EXPECT_TRUE(KillTimer(hwnd, IDT_REFRESH));
+
+    lMode = 1;  // status 500: the old items stay, none is current
+    Refresh(pData);
+    EXPECT_EQ(pData->items.GetCount(), 3u);
+    EXPECT_EQ(pData->iCurrentItem, -1);
+
+    lMode = 2;  // aborted: emptied
+    Refresh(pData);
+    EXPECT_EQ(pData->items.GetCount(), 0u);
+    EXPECT_EQ(pData->iCurrentItem, -1);
+    EXPECT_EQ(pData->bRefreshing, 0);
+    EXPECT_EQ(CapturedMessages(),
+              (std::vector<std::wstring>{L"Invalid status (500)", L"pXMLDocPtr->loadXML failed (0)",
+                                         L"Invalid Exception (0)"}));
+}
+
+TEST_F(RefreshTest, BusyWhileDownloadingAndASecondStartIsDropped) {
+    HttpResponse slow = Rss(2);
+    slow.delayMs = 800;
+    HttpServer server(slow);
+    pData = Create(hwnd);
+    AddProfile(pData, server.Url());
+    {
+        qm::ScopedLock lock(pData->csState);
+        pData->iCurrentItem = 5;
+    }
+    StartRefresh(pData);
+    ASSERT_TRUE(PumpUntil(5000, Busy, pData));
+    EXPECT_EQ(pData->iCurrentItem, -1);
+    EXPECT_FALSE(KillTimer(hwnd, IDT_REFRESH));  // disarmed while the worker runs
+    StartRefresh(pData);                         // dropped, not queued
+    ASSERT_TRUE(PumpUntil(10000, Idle, pData));
+    PumpFor(20);
+    EXPECT_EQ(pData->bRefreshing, 0);
+    EXPECT_EQ(pData->iCurrentItem, 0);
+    EXPECT_EQ(server.Requests().size(), 1u);
+}
+
+TEST_F(RefreshTest, DestroyDuringASlowDownloadReturnsPromptly) {
+    HttpResponse slow = Rss(2);
+    slow.delayMs = 30000;
+    HttpServer server(slow);
+    _DOCKLET_DATA* p = Create(hwnd);
+    AddProfile(p, server.Url());
+    StartRefresh(p);
+    ASSERT_TRUE(PumpUntil(5000, Busy, p));
+    PumpFor(100);
+    DWORD dwStart = GetTickCount();
+    DestroyDocklet(p);
+    EXPECT_LT(GetTickCount() - dwStart, 2500u);
+    // The worker leaves without a word and without touching the freed instance.
+    PumpFor(300);
+    EXPECT_TRUE(CapturedMessages().empty());
+    server.Stop();
+}
+
+TEST_F(RefreshTest, TwoInstancesRefreshIndependently) {
+    HttpServer one(Rss(1)), two(Rss(7));
+    HWND hwnd2 = CreateDockWindow();
+    pData = Create(hwnd);
+    _DOCKLET_DATA* p2 = Create(hwnd2);
+    AddProfile(pData, one.Url());
+    AddProfile(p2, two.Url());
+    StartRefresh(pData);
+    StartRefresh(p2);
+    EXPECT_TRUE(PumpUntil(20000, Idle, pData));
+    EXPECT_TRUE(PumpUntil(20000, Idle, p2));
+    PumpFor(20);
+    EXPECT_EQ(pData->items.GetCount(), 1u);
+    EXPECT_EQ(p2->items.GetCount(), 7u);
+    EXPECT_TRUE(KillTimer(hwnd, IDT_REFRESH));
+    EXPECT_TRUE(KillTimer(hwnd2, IDT_REFRESH));
+    DestroyDocklet(p2);
+    DestroyWindow(hwnd2);
+}
+
+// Another thread reads every item under the lock while refreshes replace the list: it
+// must only ever see whole lists of live records.
+TEST_F(RefreshTest, ReadersUnderTheLockNeverSeeAFreedItem) {
+    volatile LONG lCount = 0;
+    HttpServer server([&lCount](const HttpRequest&) {
+        LONG n = InterlockedIncrement(&lCount);
+        HttpResponse r = Rss(n % 3 == 0 ? 0 : 20 + static_cast<int>(n % 5) * 10);
+        if (n % 4 == 0) r.body = "<rss>";  // aborted: emptied
+        return r;
+    });
+    pData = Create(hwnd);
+    AddProfile(pData, server.Url());
+    struct Reader {
+        _DOCKLET_DATA* pData;
+        volatile LONG bDone;
+        LONG lPasses;
+        LONG lBad;
+        static DWORD WINAPI Run(void* pv) {
+            auto* r = static_cast<Reader*>(pv);
+            while (!r->bDone) {
+                qm::ScopedLock lock(r->pData->csState);
+                unsigned n = r->pData->items.GetCount();
+                if (n != 0 && n != 20 && n != 30 && n != 40 && n != 50 && n != 60) ++r->lBad;
+                for (unsigned i = 0; i < n; ++i) {
+                    const _RSSFEED_DATA* pItem = r->pData->items.GetAt(i);
+                    if (!pItem || wcsncmp(pItem->szTitle, L"Item ", 5) != 0 ||
+                        wcsncmp(pItem->pszDescription, L"Description", 11) != 0)
+                        ++r->lBad;
+                }
+                ++r->lPasses;
+            }
+            return 0;
+        }
+    } reader = {pData, 0, 0, 0};
+    HANDLE hReader = CreateThread(nullptr, 0, Reader::Run, &reader, 0, nullptr);
+    for (int i = 0; i < 40; ++i) Refresh(pData);
+    InterlockedExchange(&reader.bDone, 1);
+    WaitForSingleObject(hReader, 5000);
+    CloseHandle(hReader);
+    EXPECT_EQ(reader.lBad, 0);
+    EXPECT_GT(reader.lPasses, 40);
+    EXPECT_GE(lCount, 40);
+}
+
+// A worker that sits in one of its message boxes (no sink: a real box on its thread) is
+// ended by OnDestroy within its deadline; the box is closed for it.
+TEST_F(RefreshTest, DestroyWhileTheWorkerShowsAMessageBox) {
+    HttpResponse missing;
+    missing.status = 404;
+    HttpServer server(missing);
+    _DOCKLET_DATA* p = Create(hwnd);
+    AddProfile(p, server.Url());
+    SetMessageSink(nullptr, nullptr);
+    StartRefresh(p);
+    // Wait until the worker's box is up.
+    DWORD dwThreadId = 0;
+    {
+        qm::ScopedLock lock(p->csState);
+        dwThreadId = GetThreadId(p->hRefreshThread);
+    }
+    struct Find {
+        static BOOL CALLBACK Any(HWND, LPARAM l) {
+            *reinterpret_cast<bool*>(l) = true;
+            return FALSE;
+        }
+    };
+    bool bBox = false;
+    for (int i = 0; i < 500 && !bBox; ++i) {
+        PumpFor(10);
+        EnumThreadWindows(dwThreadId, Find::Any, reinterpret_cast<LPARAM>(&bBox));
+    }
+    EXPECT_TRUE(bBox);
+    DWORD dwStart = GetTickCount();
+    DestroyDocklet(p);
+    EXPECT_LT(GetTickCount() - dwStart, 2500u);
+    CaptureMessages();
+    PumpFor(200);
+}

@@ -1,0 +1,430 @@
+#include <gtest/gtest.h>
+#include <exdisp.h>
+#include "fixture.h"
+#include "core/entry.h"
+#include "core/gdiplus.h"
+#include "feed/parser.h"
+#include "resources/viewer_ids.h"
+#include "viewer/action.h"
+#include "viewer/axhost.h"
+#include "viewer/viewer.h"
+
+namespace {
+
+std::wstring Widen(const std::string& s) {
+    return std::wstring(s.begin(), s.end());
+}
+
+class ViewerTest : public ViewerFixture {
+protected:
+    void SetUp() override {
+        ViewerFixture::SetUp();
+        AddItem(L"First item", L"https://news.example/1", L"<p>one</p>");
+        AddItem(L"Second item", L"https://news.example/2", L"two");
+        pData->iViewMode = 1;
+        pData->iCurrentItem = 1;
+    }
+    bool Loaded() const { return PageDone() && !StandIn().navigated.empty(); }
+    static std::wstring Caption(HWND hwnd) {
+        wchar_t sz[600] = {};
+        GetWindowTextW(hwnd, sz, 600);
+        return sz;
+    }
+    static RECT WindowRect(HWND hwnd) {
+        RECT rc = {};
+        GetWindowRect(hwnd, &rc);
+        return rc;
+    }
+};
+
+}  // namespace
+
+TEST_F(ViewerTest, ItemPageIsWrittenNavigatedOnTheUiThreadAndDeletedOnClose) {
+    UseStandIn();
+    LONG hosts = AXHostsAlive();
+    std::wstring page = PagePath(L"item1.html");
+    std::wstring caption, navigated;
+    DWORD navigateThread = 0;
+    bool existedWhileOpen = false;
+    RunViewer([&](int) {
+        if (!Loaded()) return;
+        caption = Caption(pData->hwndViewer);
+        navigated = StandIn().navigated[0];
+        navigateThread = StandIn().navigateThread;
+        existedWhileOpen = FileExists(page);
+        EXPECT_EQ(pData->bLoadingPage, 0);
+        EXPECT_EQ(StandIn().doVerbInPlace, 1);
+        EXPECT_EQ(StandIn().inPlaceSiteOffered, 1);
+        SendMessageW(pData->hwndViewer, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(caption, L"Second item");
+    EXPECT_EQ(navigated, page);
+    EXPECT_EQ(navigateThread, GetCurrentThreadId());
+    EXPECT_EQ(StandIn().createThread, GetCurrentThreadId());
+    EXPECT_TRUE(existedWhileOpen);
+    EXPECT_FALSE(FileExists(page));
+    EXPECT_TRUE(FileExists(PagePath(L"")));  // the folder stays
+    EXPECT_EQ(pData->hwndViewer, nullptr);
+    EXPECT_EQ(pData->pszPageFile, nullptr);
+    EXPECT_EQ(pData->hPageThread, nullptr);
+    EXPECT_EQ(StandIn().destroyed, 1);
+    EXPECT_EQ(AXHostsAlive(), hosts);
+    EXPECT_EQ(HostSnapshot().attention, 0);  // the viewer plays no attention animation
+}
+
+TEST_F(ViewerTest, AllItemsShowsTheProfileTitleAndAllItemsPage) {
+    UseStandIn();
+    pData->iViewMode = 0;
+    std::wstring caption, navigated;
+    RunViewer([&](int) {
+        if (!Loaded()) return;
+        caption = Caption(pData->hwndViewer);
+        navigated = StandIn().navigated[0];
+        PostMessageW(pData->hwndViewer, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(caption, L"Profile title");
+    EXPECT_EQ(navigated, PagePath(L"allitems.htm"));
+    EXPECT_FALSE(FileExists(PagePath(L"allitems.htm")));
+}
+
+TEST_F(ViewerTest, NoCurrentItemShowsNothing) {
+    UseStandIn();
+    pData->iCurrentItem = -1;
+    std::wstring caption;
+    RunViewer([&](int tick) {
+        if (!PageDone() || tick < 5) return;
+        caption = Caption(pData->hwndViewer);
+        SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(caption, L"Dialog");
+    EXPECT_EQ(StandIn().doVerbInPlace, 0);
+    EXPECT_TRUE(StandIn().navigated.empty());
+    EXPECT_EQ(pData->bLoadingPage, 0);
+}
+
+TEST_F(ViewerTest, SecondPickClosesTheViewerAndOpensNothing) {
+    UseStandIn();
+    bool bInner = false;
+    RunViewer([&](int) {
+        if (!Loaded() || bInner) return;
+        bInner = true;
+        DoItemAction(pData);  // the item menu's second pick
+        EXPECT_EQ(pData->hwndViewer, nullptr);
+    });
+    EXPECT_TRUE(bInner);
+    EXPECT_EQ(StandIn().created, 1);
+    EXPECT_FALSE(FileExists(PagePath(L"item1.html")));
+}
+
+TEST_F(ViewerTest, UncreatableControlMeansNoViewer) {
+    UseStandIn();
+    StandInOpts().failCreate = true;
+    bool bRan = false;
+    RunViewer([&](int) { bRan = true; });
+    EXPECT_FALSE(bRan);
+    EXPECT_EQ(pData->hwndViewer, nullptr);
+    EXPECT_EQ(pData->hPageThread, nullptr);
+    EXPECT_EQ(pData->pszPageFile, nullptr);
+    EXPECT_FALSE(FileExists(PagePath(L"item1.html")));
+}
+
+TEST_F(ViewerTest, PlacementCentredOrRestoredAndRecorded) {
+    UseStandIn();
+    const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+    pData->iPosX = 5;
+    pData->iPosY = 6;
+    pData->iWidth = 700;
+    pData->iHeight = 500;
+    RECT opened = {};
+    RunViewer([&](int) {
+        opened = WindowRect(pData->hwndViewer);
+        SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(opened.right - opened.left, 450);
+    EXPECT_EQ(opened.bottom - opened.top, 300);
+    EXPECT_EQ(opened.left, (cx - 450) / 2);
+    EXPECT_EQ(opened.top, (cy - 300) / 2);
+    EXPECT_EQ(pData->iPosX, opened.left);  // recorded at closing although bSavePos is 0
+    EXPECT_EQ(pData->iWidth, 450);
+
+    pData->bSavePos = 1;
+    pData->iPosX = pData->iPosY = -1;
+    pData->iWidth = 450;
+    pData->iHeight = 300;
+    int recordedWidth = 0;
+    RunViewer([&](int) {
+        opened = WindowRect(pData->hwndViewer);
+        SetWindowPos(pData->hwndViewer, nullptr, 40, 50, 640, 480, SWP_NOZORDER | SWP_NOACTIVATE);
+        recordedWidth = pData->iWidth;  // each resize records
+        HWND browser = GetDlgItem(pData->hwndViewer, IDC_BROWSER);
+        HWND ok = GetDlgItem(pData->hwndViewer, IDOK);
+        RECT client, rcBrowser, rcOk;
+        GetClientRect(pData->hwndViewer, &client);
+        GetWindowRect(browser, &rcBrowser);
+        GetWindowRect(ok, &rcOk);
+        MapWindowPoints(nullptr, pData->hwndViewer, reinterpret_cast<POINT*>(&rcBrowser), 2);
+        MapWindowPoints(nullptr, pData->hwndViewer, reinterpret_cast<POINT*>(&rcOk), 2);
+        EXPECT_EQ(rcBrowser.left, 0);
+        EXPECT_EQ(rcBrowser.right, client.right);
+        EXPECT_EQ(rcBrowser.bottom, client.bottom - 32);
+        EXPECT_EQ(rcOk.left, client.right - 80);
+        EXPECT_EQ(rcOk.top, client.bottom - 27);
+        EXPECT_EQ(rcOk.right - rcOk.left, 75);
+        EXPECT_EQ(rcOk.bottom - rcOk.top, 23);
+        SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(opened.left, -1);
+    EXPECT_EQ(opened.top, -1);
+    EXPECT_EQ(opened.right - opened.left, 450);
+    EXPECT_EQ(recordedWidth, 640);
+    EXPECT_EQ(pData->iPosX, 40);
+    EXPECT_EQ(pData->iPosY, 50);
+    EXPECT_EQ(pData->iWidth, 640);
+    EXPECT_EQ(pData->iHeight, 480);
+}
+
+TEST_F(ViewerTest, MinimumTrackingSize) {
+    UseStandIn();
+    MINMAXINFO info = {};
+    RunViewer([&](int) {
+        SendMessageW(pData->hwndViewer, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+        SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(info.ptMinTrackSize.x, 450);
+    EXPECT_EQ(info.ptMinTrackSize.y, 300);
+}
+
+TEST_F(ViewerTest, MinimisingClosesWithoutRecording) {
+    UseStandIn();
+    RunViewer([&](int) {
+        if (!Loaded()) return;
+        pData->iPosX = 12345;
+        pData->iPosY = 23456;
+        ShowWindow(pData->hwndViewer, SW_MINIMIZE);
+    });
+    EXPECT_EQ(pData->iPosX, 12345);
+    EXPECT_EQ(pData->iPosY, 23456);
+    EXPECT_EQ(pData->hwndViewer, nullptr);
+    EXPECT_FALSE(FileExists(PagePath(L"item1.html")));
+
+    // The next viewer, closed normally, records again.
+    RunViewer([&](int) { SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0); });
+    EXPECT_NE(pData->iPosX, 12345);
+}
+
+TEST_F(ViewerTest, DestroyingTheInstanceFromInsideTheModalLoop) {
+    UseStandIn();
+    LONG hosts = AXHostsAlive();
+    AddRefDocklet(pData);  // to look at the record afterwards
+    bool bDestroyed = false;
+    RunViewer([&](int) {
+        if (!Loaded() || bDestroyed) return;
+        bDestroyed = true;
+        DestroyDocklet(pData);  // the host's OnDestroy, dispatched by the viewer's loop
+        // Everything that touches the instance has happened by now.
+        EXPECT_EQ(pData->hwndViewer, nullptr);
+        EXPECT_EQ(pData->pszPageFile, nullptr);
+        EXPECT_FALSE(FileExists(PagePath(L"item1.html")));
+        EXPECT_EQ(AXHostsAlive(), hosts);
+        EXPECT_EQ(pData->lRefs, 2);  // ours and DoItemAction's
+    });
+    EXPECT_TRUE(bDestroyed);
+    EXPECT_EQ(pData->lRefs, 1);
+    bRecordReleased = true;
+    HWND hwnd = pData->hwndDocklet;
+    ReleaseDocklet(pData);
+    DestroyWindow(hwnd);
+}
+
+TEST_F(ViewerTest, OpeningTheSettingsClosesTheViewerFirst) {
+    UseStandIn();
+    bool bClosed = false;
+    RunViewer([&](int) {
+        if (!Loaded() || bClosed) return;
+        OnConfigure(pData);  // closes the viewer, then runs the settings dialog
+        bClosed = pData->hwndViewer == nullptr && !pData->pszPageFile && !FileExists(PagePath(L"item1.html"));
+    });
+    EXPECT_TRUE(bClosed);
+    EXPECT_EQ(StandIn().destroyed, 1);
+}
+
+TEST_F(ViewerTest, ItemsReplacedWhileOpenDoNotChangeThePage) {
+    UseStandIn();
+    std::wstring caption;
+    RunViewer([&](int) {
+        if (!Loaded()) return;
+        {
+            qm::ScopedLock lock(pData->csState);
+            FreeFeedItems(pData->items);  // a refresh replaced the items
+            pData->iCurrentItem = -1;
+        }
+        caption = Caption(pData->hwndViewer);
+        SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(caption, L"Second item");
+    EXPECT_FALSE(FileExists(PagePath(L"item1.html")));
+}
+
+TEST_F(ViewerTest, ClosingWhileThePageThreadIsHeldUp) {
+    UseStandIn();
+    // The page thread cannot start its work while this thread holds the items lock; the
+    // viewer closes meanwhile, gives up waiting and leaves the thread to end on its own.
+    LONG refs = pData->lRefs;
+    pData->csState.Enter();
+    RunViewer([&](int) { SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0); });
+    EXPECT_EQ(pData->hwndViewer, nullptr);
+    EXPECT_EQ(pData->hPageThread, nullptr);
+    pData->csState.Leave();
+    for (int i = 0; i < 200 && pData->lRefs != refs; ++i) Sleep(10);
+    EXPECT_EQ(pData->lRefs, refs);  // the thread ended
+    EXPECT_EQ(pData->bLoadingPage, 0);
+    EXPECT_EQ(pData->pszPageFile, nullptr);
+    EXPECT_FALSE(FileExists(PagePath(L"item1.html")));
+    EXPECT_TRUE(StandIn().navigated.empty());
+}
+
+// The page thread's own protocol, with a plain window as its viewer.
+TEST_F(ViewerTest, PageThreadHandsOutThePageOnlyWhileItIsStillTheViewersThread) {
+    HWND viewer = CreateWindowExW(0, L"STATIC", L"v", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    pData->hwndViewer = viewer;
+    auto start = [&]() {
+        qm::ScopedLock lock(pData->csState);
+        pData->hPageThread = StartDockletThread(pData, [](_DOCKLET_DATA* p) { PageThreadProc(p); });
+    };
+    auto waitForSend = []() {
+        for (int i = 0; i < 500; ++i) {
+            if (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) return true;
+            Sleep(5);
+        }
+        return false;
+    };
+
+    // Still its thread at the end: the path is handed out and navigation is asked for.
+    start();
+    PumpUntil(3000, [](void* p) { return static_cast<ViewerTest*>(p)->PageDone(); }, this);
+    ASSERT_NE(pData->pszPageFile, nullptr);
+    EXPECT_EQ(std::wstring(pData->pszPageFile), PagePath(L"item1.html"));
+    EXPECT_TRUE(FileExists(pData->pszPageFile));
+    EXPECT_EQ(Caption(viewer), L"Second item");
+    EXPECT_EQ(pData->bLoadingPage, 0);
+    DeleteFileW(pData->pszPageFile);
+    delete[] pData->pszPageFile;
+    pData->pszPageFile = nullptr;
+
+    // Disowned while it writes (the viewer closed): it deletes its own page.
+    SetWindowTextW(viewer, L"v");
+    start();
+    ASSERT_TRUE(waitForSend());  // the thread waits on its caption
+    HANDLE h;
+    {
+        qm::ScopedLock lock(pData->csState);
+        h = pData->hPageThread;
+        pData->hPageThread = nullptr;
+    }
+    ASSERT_TRUE(WaitForDockletThread(h, 3000));
+    CloseHandle(h);
+    EXPECT_EQ(Caption(viewer), L"Second item");
+    EXPECT_EQ(pData->pszPageFile, nullptr);
+    EXPECT_FALSE(FileExists(PagePath(L"item1.html")));
+    MSG msg;
+    int navigations = 0;
+    while (PeekMessageW(&msg, viewer, WM_QM_NAVIGATE, WM_QM_NAVIGATE, PM_REMOVE)) ++navigations;
+    EXPECT_EQ(navigations, 0);
+    pData->hwndViewer = nullptr;
+    DestroyWindow(viewer);
+}
+
+TEST_F(ViewerTest, RealWebBrowserControlOpensAndNavigates) {
+    bool bOpened = false, bBrowser = false;
+    std::wstring page = PagePath(L"item1.html");
+    std::wstring location;
+    RunViewer([&](int tick) {
+        if (!PageDone() || tick < 20) return;
+        bOpened = true;
+        IWebBrowser2* pBrowser = nullptr;
+        SendDlgItemMessageW(pData->hwndViewer, IDC_BROWSER, AXM_QUERYINTERFACE,
+                            reinterpret_cast<WPARAM>(&IID_IWebBrowser2), reinterpret_cast<LPARAM>(&pBrowser));
+        if (pBrowser) {
+            bBrowser = true;
+            BSTR url = nullptr;
+            pBrowser->get_LocationURL(&url);
+            location = url ? url : L"";
+            SysFreeString(url);
+            pBrowser->Release();
+        }
+        SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0);
+    });
+    EXPECT_TRUE(bOpened);
+    EXPECT_TRUE(bBrowser);
+    // The control took the page's full path (Wine's control reports it as a file URL).
+    EXPECT_NE(location.find(L"\\Quillmere\\item1.html"), std::wstring::npos) << location;
+    EXPECT_FALSE(FileExists(page));
+}
+
+TEST(CenterWindowTest, CentresClampsAndResizes) {
+    const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+    HWND parent = CreateWindowExW(0, L"STATIC", L"p", WS_POPUP, 100, 100, 400, 300, nullptr, nullptr, nullptr, nullptr);
+    HWND hwnd = CreateWindowExW(0, L"STATIC", L"w", WS_POPUP, 0, 0, 200, 100, parent, nullptr, nullptr, nullptr);
+    RECT rc;
+    EXPECT_EQ(CenterWindow(nullptr, 1, -1, -1), FALSE);
+
+    EXPECT_EQ(CenterWindow(hwnd, 1, -1, -1), TRUE);
+    GetWindowRect(hwnd, &rc);
+    EXPECT_EQ(rc.left, (cx - 200) / 2);
+    EXPECT_EQ(rc.top, (cy - 100) / 2);
+    EXPECT_EQ(rc.right - rc.left, 200);  // no resize with -1
+
+    CenterWindow(hwnd, 0, -1, -1);  // on the parent
+    GetWindowRect(hwnd, &rc);
+    EXPECT_EQ(rc.left, 200);
+    EXPECT_EQ(rc.top, 200);
+
+    CenterWindow(hwnd, 2, 600, 500);  // larger than the parent: clamped at 0
+    GetWindowRect(hwnd, &rc);
+    EXPECT_EQ(rc.right - rc.left, 600);
+    EXPECT_EQ(rc.left, 0);
+    EXPECT_EQ(rc.top, 0);
+
+    CenterWindow(hwnd, 1, cx + 100, cy + 40);  // wider than the screen: right edge on the screen's
+    GetWindowRect(hwnd, &rc);
+    EXPECT_EQ(rc.left, -100);
+    EXPECT_EQ(rc.top, -40);
+
+    SetWindowPos(parent, nullptr, cx - 50, cy - 50, 400, 300, SWP_NOZORDER);
+    CenterWindow(hwnd, 0, 200, 100);  // parent off the bottom right: kept on the screen
+    GetWindowRect(hwnd, &rc);
+    EXPECT_EQ(rc.left, cx - 200);
+    EXPECT_EQ(rc.top, cy - 100);
+    DestroyWindow(hwnd);
+    DestroyWindow(parent);
+}
+
+// Saves a picture of the open viewer (viewer.png next to the test executable) to look at.
+TEST_F(ViewerTest, PictureOfTheViewer) {
+    std::wstring png = Widen(TestExeFolder()) + L"viewer.png";
+    DeleteFileW(png.c_str());
+    bool bSaved = false;
+    RunViewer([&](int tick) {
+        if (!PageDone() || tick < 10) return;
+        HWND hwnd = pData->hwndViewer;
+        RECT rc = WindowRect(hwnd);
+        const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+        HDC screen = GetDC(nullptr);
+        HDC mem = CreateCompatibleDC(screen);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+        HGDIOBJ old = SelectObject(mem, bmp);
+        BitBlt(mem, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
+        SelectObject(mem, old);
+        qm::GpBitmap* pBitmap = nullptr;
+        qm::GdipCreateBitmapFromHBITMAP(bmp, nullptr, &pBitmap);
+        if (pBitmap) {
+            bSaved = qm::GdipSaveImageToFile(pBitmap, png.c_str(), &qm::PngEncoderClsid(), nullptr) == Gdiplus::Ok;
+            qm::GdipDisposeImage(pBitmap);
+        }
+        DeleteObject(bmp);
+        DeleteDC(mem);
+        ReleaseDC(nullptr, screen);
+        SendMessageW(hwnd, WM_CLOSE, 0, 0);
+    });
+    EXPECT_TRUE(bSaved);
+}

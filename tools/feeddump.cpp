@@ -1,0 +1,249 @@
+// feeddump: runs the docklet's own download and parse on a list of feed URLs and prints
+// what it got, one JSON object per URL and line (UTF-8), with the texts of the message
+// boxes the docklet would have shown. A user's tool for finding out why a feed does not
+// show, and the test bed for feeds collected from the wild.
+//
+//   feeddump [--time-limit MS] [--pages DIR] URL...
+//   feeddump [--time-limit MS] [--pages DIR] --list FILE     (one URL per line, UTF-8)
+//
+// --pages DIR also writes, after each fetch, the all-items page and every item page with
+// the docklet's own page writer into DIR (into DIR\N for the N-th URL, counted from 1,
+// when there are several) and lists their paths in the object's "pages".
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+#include "core/instance.h"
+#include "core/message.h"
+#include "core/settings.h"
+#include "feed/download.h"
+#include "feed/parser.h"
+#include "viewer/pages.h"
+
+namespace {
+
+struct DumpOptions {
+    std::vector<std::wstring> urls;
+    std::wstring pagesFolder;  // empty: no pages
+};
+
+// What one URL gave, besides the scratch instance's items, title and format.
+struct UrlOutcome {
+    bool bResult = false;
+    std::vector<std::wstring> messages;
+    bool bPages = false;             // pages were asked for
+    std::vector<std::wstring> pages;  // paths of the pages written
+};
+
+int CollectMessage(const wchar_t* szText, UINT uType, void* pContext) {
+    static_cast<std::vector<std::wstring>*>(pContext)->push_back(szText);
+    return (uType & MB_YESNO) ? IDYES : IDOK;
+}
+
+std::string ToUtf8(const std::wstring& s) {
+    if (s.empty()) return std::string();
+    int cb = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(cb), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &out[0], cb, nullptr, nullptr);
+    return out;
+}
+
+std::wstring FromUtf8(const std::string& s) {
+    if (s.empty()) return std::wstring();
+    int cch = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(cch), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &out[0], cch);
+    return out;
+}
+
+// A JSON string literal. Unpaired surrogates become U+FFFD so the line stays valid UTF-8.
+std::string JsonString(const wchar_t* sz) {
+    std::wstring escaped;
+    escaped.reserve(wcslen(sz) + 2);
+    escaped += L'"';
+    for (const wchar_t* p = sz; *p; ++p) {
+        wchar_t c = *p;
+        if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+            escaped += c;
+            escaped += *++p;
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
+        switch (c) {
+        case L'"': escaped += L"\\\""; break;
+        case L'\\': escaped += L"\\\\"; break;
+        case L'\n': escaped += L"\\n"; break;
+        case L'\r': escaped += L"\\r"; break;
+        case L'\t': escaped += L"\\t"; break;
+        default:
+            if (c < 0x20) {
+                wchar_t buf[8];
+                swprintf(buf, 8, L"\\u%04x", static_cast<unsigned>(c));
+                escaped += buf;
+            } else {
+                escaped += c;
+            }
+        }
+    }
+    escaped += L'"';
+    return ToUtf8(escaped);
+}
+
+// The scratch instance: one profile, active, whose title is empty before each URL.
+_DOCKLET_DATA* NewScratchInstance() {
+    _DOCKLET_DATA* pData = NewDockletRecord();
+    if (!pData) return nullptr;
+    pData->profiles.Add(NewProfile());
+    pData->iProfileCount = 1;
+    pData->iCurrentProfile = 0;
+    return pData;
+}
+
+void FreeScratchInstance(_DOCKLET_DATA* pData) {
+    FreeProfiles(pData->profiles);
+    FreeFeedItems(pData->items);
+    ReleaseDocklet(pData);
+}
+
+// Runs the download of one URL on the scratch instance. The items stay in pData->items
+// until the next URL, so steps after the fetch (such as writing item pages) can use them.
+UrlOutcome FetchUrl(_DOCKLET_DATA* pData, const std::wstring& url) {
+    UrlOutcome outcome;
+    FreeFeedItems(pData->items);
+    pData->iCurrentItem = -1;
+    _PROFILE_DATA* pProfile = pData->profiles.GetAt(0);
+    pProfile->szTitle[0] = 0;
+    pProfile->iFeedFormat = 0;
+    CopyText(pProfile->szURL, 2049, url.c_str());
+    SetMessageSink(CollectMessage, &outcome.messages);
+    outcome.bResult = RetrieveFeed(pData);
+    SetMessageSink(nullptr, nullptr);
+    return outcome;
+}
+
+// Writes the all-items page and each item's page of the fetched items into szFolder.
+void WritePages(_DOCKLET_DATA* pData, const std::wstring& folder, UrlOutcome& outcome) {
+    outcome.bPages = true;
+    // The writer hands out each page's path as a new string that we free.
+    auto keep = [&](BOOL bWritten, wchar_t*& pszPath) {
+        if (bWritten && pszPath) outcome.pages.push_back(pszPath);
+        delete[] pszPath;
+        pszPath = nullptr;
+    };
+    wchar_t* pszPath = nullptr;
+    BOOL bWritten = WriteAllItemsPageTo(folder.c_str(), pData->items, &pszPath);
+    keep(bWritten, pszPath);
+    for (unsigned int i = 0; i < pData->items.GetCount(); ++i) {
+        bWritten = WriteItemPageTo(folder.c_str(), pData->items.GetAt(i), &pszPath);
+        keep(bWritten, pszPath);
+    }
+}
+
+std::string FormatJsonLine(const std::wstring& url, const UrlOutcome& outcome, _DOCKLET_DATA* pData) {
+    const _PROFILE_DATA* pProfile = pData->profiles.GetAt(0);
+    std::string line = "{\"url\": " + JsonString(url.c_str());
+    line += ", \"result\": ";
+    line += outcome.bResult ? "true" : "false";
+    line += ", \"format\": " + std::to_string(pProfile->iFeedFormat);
+    line += ", \"title\": " + JsonString(pProfile->szTitle);
+    line += ", \"items\": [";
+    for (unsigned int i = 0; i < pData->items.GetCount(); ++i) {
+        const _RSSFEED_DATA* pItem = pData->items.GetAt(i);
+        if (i) line += ", ";
+        line += "{\"title\": " + JsonString(pItem->szTitle);
+        line += ", \"link\": " + JsonString(pItem->szLink);
+        line += ", \"date\": " + JsonString(pItem->szPubDate);
+        line += ", \"description\": " + JsonString(pItem->pszDescription);
+        line += ", \"file\": " + JsonString(pItem->szItemFile) + "}";
+    }
+    line += "], \"messages\": [";
+    for (size_t i = 0; i < outcome.messages.size(); ++i) {
+        if (i) line += ", ";
+        line += JsonString(outcome.messages[i].c_str());
+    }
+    line += "]";
+    if (outcome.bPages) {
+        line += ", \"pages\": [";
+        for (size_t i = 0; i < outcome.pages.size(); ++i) {
+            if (i) line += ", ";
+            line += JsonString(outcome.pages[i].c_str());
+        }
+        line += "]";
+    }
+    line += "}\n";
+    return line;
+}
+
+bool ReadUrlList(const wchar_t* szFile, std::vector<std::wstring>& urls) {
+    FILE* f = _wfopen(szFile, L"rb");
+    if (!f) return false;
+    std::string data;
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), f)) > 0) data.append(buf, n);
+    fclose(f);
+    if (data.size() >= 3 && data.compare(0, 3, "\xEF\xBB\xBF") == 0) data.erase(0, 3);
+    size_t pos = 0;
+    while (pos < data.size()) {
+        size_t end = data.find('\n', pos);
+        if (end == std::string::npos) end = data.size();
+        std::string line = data.substr(pos, end - pos);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (!line.empty()) urls.push_back(FromUtf8(line));
+        pos = end + 1;
+    }
+    return true;
+}
+
+int Usage() {
+    fputs("usage: feeddump [--time-limit MS] [--pages DIR] URL...\n"
+          "       feeddump [--time-limit MS] [--pages DIR] --list FILE\n",
+          stderr);
+    return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    DumpOptions options;
+    for (int i = 1; i < argc; ++i) {
+        if (wcscmp(argv[i], L"--list") == 0 && i + 1 < argc) {
+            if (!ReadUrlList(argv[++i], options.urls)) {
+                fwprintf(stderr, L"feeddump: cannot read %ls\n", argv[i]);
+                return 2;
+            }
+        } else if (wcscmp(argv[i], L"--pages") == 0 && i + 1 < argc) {
+            options.pagesFolder = argv[++i];
+        } else if (wcscmp(argv[i], L"--time-limit") == 0 && i + 1 < argc) {
+            SetFeedTimeLimit(static_cast<DWORD>(_wtoi(argv[++i])));
+        } else if (argv[i][0] == L'-' && argv[i][1] == L'-') {
+            return Usage();
+        } else {
+            options.urls.push_back(argv[i]);
+        }
+    }
+    if (options.urls.empty()) return Usage();
+
+    _setmode(_fileno(stdout), _O_BINARY);
+    qm::ComApartment apartment;
+    _DOCKLET_DATA* pData = NewScratchInstance();
+    if (!pData) return 1;
+    if (!options.pagesFolder.empty()) CreateDirectoryW(options.pagesFolder.c_str(), nullptr);
+    for (size_t n = 0; n < options.urls.size(); ++n) {
+        const std::wstring& url = options.urls[n];
+        UrlOutcome outcome = FetchUrl(pData, url);
+        if (!options.pagesFolder.empty()) {
+            std::wstring folder = options.pagesFolder;
+            if (options.urls.size() > 1) folder += L"\\" + std::to_wstring(n + 1);
+            WritePages(pData, folder, outcome);
+        }
+        std::string line = FormatJsonLine(url, outcome, pData);
+        fwrite(line.data(), 1, line.size(), stdout);
+        fflush(stdout);
+    }
+    FreeScratchInstance(pData);
+    return 0;
+}
