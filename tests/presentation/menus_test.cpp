@@ -1,19 +1,10 @@
 // The item menu and the context menu: what they hold in each state, what each choice
 // does, real popups chosen by keyboard, and the profile switch.
 #include "fixture.h"
-#include <prsht.h>
+#include "support/sheet_closer.h"
 #include "presentation/menus.h"
 
 namespace {
-
-// The settings sheet is modal: while one lives, it is cancelled as soon as it shows.
-struct SheetCloser {
-    UINT_PTR id = SetTimer(nullptr, 0, 50, Tick);
-    ~SheetCloser() { KillTimer(nullptr, id); }
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-        if (HWND h = FindWindowW(nullptr, L"Configure Quillmere")) PostMessageW(h, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    }
-};
 
 struct Entry {
     UINT id;

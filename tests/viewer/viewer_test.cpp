@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <exdisp.h>
 #include "fixture.h"
+#include "support/sheet_closer.h"
 #include "core/entry.h"
 #include "core/gdiplus.h"
 #include "feed/parser.h"
@@ -241,6 +242,7 @@ TEST_F(ViewerTest, OpeningTheSettingsClosesTheViewerFirst) {
     bool bClosed = false;
     RunViewer([&](int) {
         if (!Loaded() || bClosed) return;
+        SheetCloser closer;
         OnConfigure(pData);  // closes the viewer, then runs the settings dialog
         bClosed = pData->hwndViewer == nullptr && !pData->pszPageFile && !FileExists(PagePath(L"item1.html"));
     });
