@@ -71,13 +71,7 @@ int RestoreProfiles(_DOCKLET_DATA* pData, HWND hwndOwner, const wchar_t* szFileN
     // Threads of the instance are asked to end and waited for; one that does not end
     // in time keeps its own reference on the record and is left to finish.
     HANDLE hPage, hRefresh;
-    {
-        qm::ScopedLock lock(pData->csState);
-        hPage = pData->hPageThread;
-        hRefresh = pData->hRefreshThread;
-        pData->hPageThread = nullptr;
-        pData->hRefreshThread = nullptr;
-    }
+    TakeDockletThreads(pData, &hPage, &hRefresh);
     if (hPage) {
         WaitForDockletThread(hPage, 2000);
         CloseHandle(hPage);

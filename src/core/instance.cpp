@@ -186,6 +186,14 @@ HANDLE StartDockletThread(_DOCKLET_DATA* pData, void (*pfnWork)(_DOCKLET_DATA*))
     return hThread;
 }
 
+void TakeDockletThreads(_DOCKLET_DATA* pData, HANDLE* phPage, HANDLE* phRefresh) {
+    qm::ScopedLock lock(pData->csState);
+    *phPage = pData->hPageThread;
+    *phRefresh = pData->hRefreshThread;
+    pData->hPageThread = nullptr;
+    pData->hRefreshThread = nullptr;
+}
+
 bool WaitForDockletThread(HANDLE hThread, DWORD dwTimeout) {
     if (!hThread) return true;
     DWORD dwThreadId = GetThreadId(hThread);
@@ -289,13 +297,7 @@ void DestroyDocklet(_DOCKLET_DATA* pData) {
     pData->csDisplay.Leave();
 
     HANDLE hPage, hRefresh;
-    {
-        qm::ScopedLock lock(pData->csState);
-        hPage = pData->hPageThread;
-        hRefresh = pData->hRefreshThread;
-        pData->hPageThread = nullptr;
-        pData->hRefreshThread = nullptr;
-    }
+    TakeDockletThreads(pData, &hPage, &hRefresh);
     // Both threads share one deadline of about two seconds.
     DWORD dwStart = GetTickCount();
     WaitForDockletThread(hPage, 1000);

@@ -32,6 +32,9 @@ HANDLE StartDockletThread(_DOCKLET_DATA* pData, void (*pfnWork)(_DOCKLET_DATA*))
 // Waits up to dwTimeout ms for a thread while dispatching this thread's messages, and
 // asks any message box the thread shows to close. True when the thread ended.
 bool WaitForDockletThread(HANDLE hThread, DWORD dwTimeout);
+// Takes the page and refresh thread handles out of the record under its lock, so no one
+// else waits on or closes them; either may be null.
+void TakeDockletThreads(_DOCKLET_DATA* pData, HANDLE* phPage, HANDLE* phRefresh);
 
 // Arms the hourly refresh timer on hwndDocklet. SetTimer needs the window's own thread,
 // so a call from another thread is posted to the user-interface thread.
