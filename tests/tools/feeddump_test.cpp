@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+#include "support/process.h"
 #include "support/testhost.h"
 
 namespace {
@@ -24,52 +25,20 @@ std::string FeeddumpPath() {
 // earlyLine and lateLine lines.
 RunResult RunFeeddump(const std::wstring& args, DWORD dwTimeoutMs, size_t earlyLine = 0, size_t lateLine = 0) {
     RunResult result;
-    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
-    HANDLE hRead = nullptr, hWrite = nullptr;
-    if (!CreatePipe(&hRead, &hWrite, &sa, 0)) return result;
-    SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = hWrite;
-    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::string exe = FeeddumpPath();
-    std::wstring cmd = L"\"" + std::wstring(exe.begin(), exe.end()) + L"\" " + args;
-    PROCESS_INFORMATION pi = {};
-    BOOL ok = CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
-    CloseHandle(hWrite);
-    if (!ok) {
-        CloseHandle(hRead);
-        return result;
+    std::string cmd = "\"" + FeeddumpPath() + "\" " + std::string(args.begin(), args.end());
+    ProcessRun run = RunProcess(
+        cmd, nullptr, dwTimeoutMs,
+        [&](HANDLE hProcess, size_t cLines) {
+            if (cLines == earlyLine) GetProcessHandleCount(hProcess, &result.handlesEarly);
+            if (cLines == lateLine) GetProcessHandleCount(hProcess, &result.handlesLate);
+        },
+        false);
+    result.exitCode = run.exitCode;
+    size_t from = 0, pos;
+    while ((pos = run.out.find('\n', from)) != std::string::npos) {
+        result.lines.push_back(run.out.substr(from, pos - from));
+        from = pos + 1;
     }
-    DWORD dwStart = GetTickCount();
-    std::string pending;
-    char buf[65536];
-    for (;;) {
-        DWORD cbAvail = 0;
-        if (!PeekNamedPipe(hRead, nullptr, 0, nullptr, &cbAvail, nullptr)) break;  // closed: the child ended
-        if (cbAvail == 0) {
-            if (GetTickCount() - dwStart > dwTimeoutMs) break;
-            Sleep(5);
-            continue;
-        }
-        DWORD cb = 0;
-        if (!ReadFile(hRead, buf, sizeof(buf), &cb, nullptr) || cb == 0) break;
-        pending.append(buf, cb);
-        size_t pos;
-        while ((pos = pending.find('\n')) != std::string::npos) {
-            result.lines.push_back(pending.substr(0, pos));
-            pending.erase(0, pos + 1);
-            if (result.lines.size() == earlyLine) GetProcessHandleCount(pi.hProcess, &result.handlesEarly);
-            if (result.lines.size() == lateLine) GetProcessHandleCount(pi.hProcess, &result.handlesLate);
-        }
-    }
-    if (WaitForSingleObject(pi.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
-    GetExitCodeProcess(pi.hProcess, &result.exitCode);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    CloseHandle(hRead);
     return result;
 }
 
