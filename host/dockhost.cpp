@@ -31,8 +31,8 @@ struct Options {
     bool untilRefreshed = false, label = false, log = false, save = false;
     double seconds = -1;
     double dialogSeconds = 1.5;
-    // Scripted click: 0 none, 1 left, 2 right; the entry to choose (0: dismiss); whether
-    // to print the menu's entries.
+    // Scripted click: 0 none, 1 left, 2 right, 3 the dock's own menu; the entry to choose
+    // (0: dismiss); whether to print the menu's entries.
     int click = 0;
     int choose = 0;
     bool menu = false;
@@ -437,9 +437,11 @@ void Usage() {
     Print("usage: dockhost [--ini FILE] [--section NAME]... [--docklet-folder .\\REL\\]\n"
           "                [--until-refreshed] [--seconds N] [--overlay FILE.png] [--icon FILE.png]\n"
           "                [--label] [--log] [--save] [--without HOSTFUNCTION]... [--browse-result PATH]\n"
-          "                [--left-click | --right-click] [--choose ID] [--menu] [--dialog-seconds N]\n"
+          "                [--left-click | --right-click | --dock-click] [--choose ID] [--menu]\n"
+          "                [--dialog-seconds N]\n"
           "Without --until-refreshed, --seconds or a click the dock runs interactively until its icons close.\n"
-          "A click opens the first icon's menu once after its first refresh; --menu prints its entries\n"
+          "A click opens the first icon's menu once after its first refresh (--dock-click: the dock's own\n"
+          "menu, 1 Settings, 2 About); --menu prints its entries\n"
           "(identifier, text, enabled/disabled, checked/unchecked), --choose picks the entry with that\n"
           "command identifier by keyboard; without --choose the menu is closed again. A window the\n"
           "choice opens (viewer, settings, About) is printed as \"window: CAPTION\" and closed after\n"
@@ -470,6 +472,7 @@ bool ParseArgs(int argc, char** argv) {
         else if (a == "--browse-result" && next(v)) g_opt.browseResult = v;
         else if (a == "--left-click") g_opt.click = 1;
         else if (a == "--right-click") g_opt.click = 2;
+        else if (a == "--dock-click") g_opt.click = 3;
         else if (a == "--choose" && next(v)) g_opt.choose = atoi(v.c_str());
         else if (a == "--dialog-seconds" && next(v)) g_opt.dialogSeconds = atof(v.c_str());
         else if (a == "--menu") g_opt.menu = true;
@@ -690,11 +693,14 @@ int main(int argc, char** argv) {
             SetCursorPos(rc.left + 20, rc.top + 40);
             POINT pt = {20, 20};
             SIZE size = {c_iIconSize, c_iIconSize};
-            Log("click: %s", g_opt.click == 1 ? "left" : "right");
+            static const char* const c_aszClicks[] = {"", "left", "right", "dock"};
+            Log("click: %s", c_aszClicks[g_opt.click]);
             if (g_opt.click == 1)
                 g_entry.OnLeftButtonClick(clicked->pData, &pt, &size);
-            else
+            else if (g_opt.click == 2)
                 g_entry.OnRightButtonClick(clicked->pData, &pt, &size);
+            else
+                ShowDockMenu(clicked, clicked->hwnd);
             if (!g_hScriptMenu) Print("menu: (no menu opened)\n");
             // Let what was chosen run its course (a refresh, a page).
             PumpFor(100, [] { return false; });

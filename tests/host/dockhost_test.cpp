@@ -90,3 +90,20 @@ TEST(Dockhost, ItemMenuOpensTheViewerOnTheChosenItem) {
     EXPECT_TRUE(Has(out, "window: Second\n")) << out;
     EXPECT_TRUE(Has(out, "OnDestroy(0)")) << out;
 }
+
+// The dock's own menu reaches the docklet's settings and About box, which the script
+// closes again; cancelling the settings leaves the saved settings as they were.
+TEST(Dockhost, DockMenuOpensTheSettingsAndTheAboutBox) {
+    DWORD rc = 99;
+    std::string out = RunDock("--dock-click --menu --choose 1 --dialog-seconds 0.5 --log", &rc);
+    EXPECT_EQ(rc, 0u) << out;
+    EXPECT_TRUE(Has(out, "menu: 1\tSettings\tenabled\tunchecked\n")) << out;
+    EXPECT_TRUE(Has(out, "OnConfigure(0)")) << out;
+    EXPECT_TRUE(Has(out, "window: Configure Quillmere\n")) << out;
+    EXPECT_TRUE(Has(out, "OnDestroy(0)")) << out;
+
+    out = RunDock("--dock-click --choose 2 --dialog-seconds 0.5 --log", &rc);
+    EXPECT_EQ(rc, 0u) << out;
+    EXPECT_TRUE(Has(out, "OnAbout(0)")) << out;
+    EXPECT_TRUE(Has(out, "window: About Quillmere v0.1.0.2b\n")) << out;
+}
