@@ -67,6 +67,27 @@ INT_PTR CALLBACK IconsPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lPar
 INT_PTR CALLBACK FontPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ProfilesPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
+// ---- Image fields (Icons page and profile editor) ----
+// One image path a dialog edits: the 270-character path, its default file name, and the
+// edit and preview controls that show it (the preview scaled to iEdge pixels).
+struct ImageField {
+    wchar_t* szPath;
+    const wchar_t* szDefault;
+    int iEdit;
+    int iPreview;
+    int iEdge;
+};
+// Shows the path in the edit control and its picture in the preview.
+void ShowImageField(HWND hDlg, const ImageField& field);
+// Resolves the path against the images folder (a bare default name becomes the full
+// path) and shows it in both controls.
+void ResolveImageField(HWND hDlg, const ImageField& field, const wchar_t* szImagesFolder, HWND hwndDocklet);
+// The host's image browser, starting in the images folder; on a choice the path is
+// resolved and shown. Cancel changes nothing.
+void BrowseImageField(HWND hDlg, const ImageField& field, const wchar_t* szImagesFolder, HWND hwndDocklet);
+// Back to the default image, resolved and shown.
+void ResetImageField(HWND hDlg, const ImageField& field, const wchar_t* szImagesFolder, HWND hwndDocklet);
+
 // ---- General page conversions ----
 // The stored value of one info set: the value of the first checked choice in the order
 // title (2), profile title (16), item title (4), item link (8), or 0; plus 1 when hidden.

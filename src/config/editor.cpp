@@ -1,13 +1,10 @@
 // The profile editor: one feed profile's URL, title, icon image and menu icon, with a
 // URL check before OK.
 #include <windows.h>
-#include <cstdio>
 #include "config/config.h"
-#include "core/host.h"
 #include "core/message.h"
 #include "core/settings.h"
 #include "feed/urlcheck.h"
-#include "presentation/icon.h"
 #include "resources/config_ids.h"
 #include "viewer/viewer.h"
 
@@ -64,46 +61,12 @@ void OnOK(HWND hDlg, _PROFILE_ACTION* pAction) {
     EndDialog(hDlg, 0);
 }
 
-struct EditorPicture {
-    bool bMenuIcon;
-    const wchar_t* szDefault;
-    int iEdit;
-    int iPreview;
-    int iEdge;
-};
-const EditorPicture c_background = {false, L"background.png", IDC_BACKGROUND_PATH, IDC_BACKGROUND_PREVIEW, 96};
-const EditorPicture c_menuIcon = {true, L"menu.png", IDC_MENU_PATH, IDC_MENU_PREVIEW, 20};
-
-wchar_t* FieldOf(_PROFILE_DATA* pProfile, const EditorPicture& pic) {
-    return pic.bMenuIcon ? pProfile->szMenuIcon : pProfile->szBackgroundImage;
+ImageField BackgroundField(_PROFILE_DATA* pProfile) {
+    return {pProfile->szBackgroundImage, L"background.png", IDC_BACKGROUND_PATH, IDC_BACKGROUND_PREVIEW, 96};
 }
 
-void FinishPicture(HWND hDlg, _PROFILE_ACTION* pAction, const EditorPicture& pic) {
-    wchar_t* szField = FieldOf(pAction->pProfile, pic);
-    ResolveImagePath(szField, 270, pic.szDefault, pAction->szImagesFolder, pAction->hwndDocklet);
-    SetDlgItemTextW(hDlg, pic.iEdit, szField);
-    SetImagePreview(hDlg, pic.iPreview, szField, pic.iEdge);
-}
-
-void Browse(HWND hDlg, _PROFILE_ACTION* pAction, const EditorPicture& pic) {
-    char szRelative[MAX_PATH + 10] = {};
-    HostGetRelativeFolder(pAction->hwndDocklet, szRelative);
-    szRelative[MAX_PATH] = 0;
-    char szImages[270];
-    WideToAnsi(szImages, sizeof(szImages), pAction->szImagesFolder);
-    char szRoot[270];
-    snprintf(szRoot, sizeof(szRoot), "%s%s\\", szRelative, szImages);
-    char szImage[270];
-    WideToAnsi(szImage, sizeof(szImage), FieldOf(pAction->pProfile, pic));
-    if (!HostBrowseForImage(hDlg, szImage, szRoot)) return;
-    szImage[sizeof(szImage) - 1] = 0;
-    AnsiToWide(FieldOf(pAction->pProfile, pic), 270, szImage);
-    FinishPicture(hDlg, pAction, pic);
-}
-
-void Reset(HWND hDlg, _PROFILE_ACTION* pAction, const EditorPicture& pic) {
-    CopyText(FieldOf(pAction->pProfile, pic), 270, pic.szDefault);
-    FinishPicture(hDlg, pAction, pic);
+ImageField MenuIconField(_PROFILE_DATA* pProfile) {
+    return {pProfile->szMenuIcon, L"menu.png", IDC_MENU_PATH, IDC_MENU_PREVIEW, 20};
 }
 
 void OnInit(HWND hDlg, _PROFILE_ACTION* pAction) {
@@ -113,10 +76,8 @@ void OnInit(HWND hDlg, _PROFILE_ACTION* pAction) {
     _PROFILE_DATA* pProfile = pAction->pProfile;
     SetDlgItemTextW(hDlg, IDC_EDITOR_TITLE, pProfile->szTitle);
     SetDlgItemTextW(hDlg, IDC_EDITOR_URL, pProfile->szURL);
-    SetImagePreview(hDlg, IDC_BACKGROUND_PREVIEW, pProfile->szBackgroundImage, 96);
-    SetImagePreview(hDlg, IDC_MENU_PREVIEW, pProfile->szMenuIcon, 20);
-    SetDlgItemTextW(hDlg, IDC_BACKGROUND_PATH, pProfile->szBackgroundImage);
-    SetDlgItemTextW(hDlg, IDC_MENU_PATH, pProfile->szMenuIcon);
+    ShowImageField(hDlg, BackgroundField(pProfile));
+    ShowImageField(hDlg, MenuIconField(pProfile));
 }
 
 }  // namespace
@@ -150,10 +111,18 @@ INT_PTR CALLBACK ProfileEditorProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM l
         pAction->iAction = PROFILE_ACTION_CANCEL;
         EndDialog(hDlg, 0);
         return TRUE;
-    case IDC_BACKGROUND_BROWSE: Browse(hDlg, pAction, c_background); return TRUE;
-    case IDC_MENU_BROWSE: Browse(hDlg, pAction, c_menuIcon); return TRUE;
-    case IDC_BACKGROUND_RESET: Reset(hDlg, pAction, c_background); return TRUE;
-    case IDC_MENU_RESET: Reset(hDlg, pAction, c_menuIcon); return TRUE;
+    case IDC_BACKGROUND_BROWSE:
+        BrowseImageField(hDlg, BackgroundField(pAction->pProfile), pAction->szImagesFolder, pAction->hwndDocklet);
+        return TRUE;
+    case IDC_MENU_BROWSE:
+        BrowseImageField(hDlg, MenuIconField(pAction->pProfile), pAction->szImagesFolder, pAction->hwndDocklet);
+        return TRUE;
+    case IDC_BACKGROUND_RESET:
+        ResetImageField(hDlg, BackgroundField(pAction->pProfile), pAction->szImagesFolder, pAction->hwndDocklet);
+        return TRUE;
+    case IDC_MENU_RESET:
+        ResetImageField(hDlg, MenuIconField(pAction->pProfile), pAction->szImagesFolder, pAction->hwndDocklet);
+        return TRUE;
     }
     return 0;
 }

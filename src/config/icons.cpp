@@ -12,56 +12,17 @@ namespace {
 
 PageState g_page;
 
-struct Picture {
-    wchar_t* (*pfnField)(_DOCKLET_DATA*);
-    const wchar_t* szDefault;
-    int iEdit;
-    int iPreview;
-    int iEdge;
-};
-
-wchar_t* BackgroundField(_DOCKLET_DATA* p) { return p->szBackgroundImage; }
-wchar_t* MenuIconField(_DOCKLET_DATA* p) { return p->szMenuIcon; }
-
-const Picture c_background = {BackgroundField, L"background.png", IDC_BACKGROUND_PATH, IDC_BACKGROUND_PREVIEW, 96};
-const Picture c_menuIcon = {MenuIconField, L"menu.png", IDC_MENU_PATH, IDC_MENU_PREVIEW, 20};
-
-void ShowPicture(HWND hPage, const Picture& pic, _DOCKLET_DATA* pWork) {
-    SetImagePreview(hPage, pic.iPreview, pic.pfnField(pWork), pic.iEdge);
-    SetDlgItemTextW(hPage, pic.iEdit, pic.pfnField(pWork));
+ImageField BackgroundField(_DOCKLET_DATA* pWork) {
+    return {pWork->szBackgroundImage, L"background.png", IDC_BACKGROUND_PATH, IDC_BACKGROUND_PREVIEW, 96};
 }
 
-void FinishPicture(HWND hPage, const Picture& pic, _DOCKLET_DATA* pWork) {
-    wchar_t* szField = pic.pfnField(pWork);
-    ResolveImagePath(szField, 270, pic.szDefault, pWork->szImagesFolder, pWork->hwndDocklet);
-    SetDlgItemTextW(hPage, pic.iEdit, szField);
-    SetImagePreview(hPage, pic.iPreview, szField, pic.iEdge);
-}
-
-void Browse(HWND hPage, const Picture& pic, _DOCKLET_DATA* pWork) {
-    char szRelative[MAX_PATH + 10] = {};
-    HostGetRelativeFolder(pWork->hwndDocklet, szRelative);
-    szRelative[MAX_PATH] = 0;
-    char szImages[270];
-    WideToAnsi(szImages, sizeof(szImages), pWork->szImagesFolder);
-    char szRoot[MAX_PATH + 280];
-    snprintf(szRoot, sizeof(szRoot), "%s%s\\", szRelative, szImages);
-    char szImage[272];
-    WideToAnsi(szImage, sizeof(szImage), pic.pfnField(pWork));
-    if (!HostBrowseForImage(hPage, szImage, szRoot)) return;
-    szImage[sizeof(szImage) - 1] = 0;
-    AnsiToWide(pic.pfnField(pWork), 270, szImage);
-    FinishPicture(hPage, pic, pWork);
-}
-
-void Reset(HWND hPage, const Picture& pic, _DOCKLET_DATA* pWork) {
-    CopyText(pic.pfnField(pWork), 270, pic.szDefault);
-    FinishPicture(hPage, pic, pWork);
+ImageField MenuIconField(_DOCKLET_DATA* pWork) {
+    return {pWork->szMenuIcon, L"menu.png", IDC_MENU_PATH, IDC_MENU_PREVIEW, 20};
 }
 
 void LoadPage(HWND hPage, SheetContext* pContext) {
-    ShowPicture(hPage, c_background, pContext->pWork);
-    ShowPicture(hPage, c_menuIcon, pContext->pWork);
+    ShowImageField(hPage, BackgroundField(pContext->pWork));
+    ShowImageField(hPage, MenuIconField(pContext->pWork));
 }
 
 void StorePage(HWND hPage, SheetContext* pContext) {
@@ -74,16 +35,55 @@ void StorePage(HWND hPage, SheetContext* pContext) {
 
 }  // namespace
 
+void ShowImageField(HWND hDlg, const ImageField& field) {
+    SetImagePreview(hDlg, field.iPreview, field.szPath, field.iEdge);
+    SetDlgItemTextW(hDlg, field.iEdit, field.szPath);
+}
+
+void ResolveImageField(HWND hDlg, const ImageField& field, const wchar_t* szImagesFolder, HWND hwndDocklet) {
+    ResolveImagePath(field.szPath, 270, field.szDefault, szImagesFolder, hwndDocklet);
+    ShowImageField(hDlg, field);
+}
+
+void BrowseImageField(HWND hDlg, const ImageField& field, const wchar_t* szImagesFolder, HWND hwndDocklet) {
+    char szRelative[MAX_PATH + 10] = {};
+    HostGetRelativeFolder(hwndDocklet, szRelative);
+    szRelative[MAX_PATH] = 0;
+    char szImages[270];
+    WideToAnsi(szImages, sizeof(szImages), szImagesFolder);
+    char szRoot[MAX_PATH + 280];
+    snprintf(szRoot, sizeof(szRoot), "%s%s\\", szRelative, szImages);
+    char szImage[272];
+    WideToAnsi(szImage, sizeof(szImage), field.szPath);
+    if (!HostBrowseForImage(hDlg, szImage, szRoot)) return;
+    szImage[sizeof(szImage) - 1] = 0;
+    AnsiToWide(field.szPath, 270, szImage);
+    ResolveImageField(hDlg, field, szImagesFolder, hwndDocklet);
+}
+
+void ResetImageField(HWND hDlg, const ImageField& field, const wchar_t* szImagesFolder, HWND hwndDocklet) {
+    CopyText(field.szPath, 270, field.szDefault);
+    ResolveImageField(hDlg, field, szImagesFolder, hwndDocklet);
+}
+
 INT_PTR CALLBACK IconsPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     INT_PTR iResult = 0;
     if (HandlePageMessage(g_page, hPage, uMsg, lParam, LoadPage, StorePage, true, &iResult)) return iResult;
     if (uMsg != WM_COMMAND || !g_page.pContext) return 0;
     _DOCKLET_DATA* pWork = g_page.pContext->pWork;
     switch (LOWORD(wParam)) {
-    case IDC_BACKGROUND_BROWSE: Browse(hPage, c_background, pWork); break;
-    case IDC_MENU_BROWSE: Browse(hPage, c_menuIcon, pWork); break;
-    case IDC_BACKGROUND_RESET: Reset(hPage, c_background, pWork); break;
-    case IDC_MENU_RESET: Reset(hPage, c_menuIcon, pWork); break;
+    case IDC_BACKGROUND_BROWSE:
+        BrowseImageField(hPage, BackgroundField(pWork), pWork->szImagesFolder, pWork->hwndDocklet);
+        break;
+    case IDC_MENU_BROWSE:
+        BrowseImageField(hPage, MenuIconField(pWork), pWork->szImagesFolder, pWork->hwndDocklet);
+        break;
+    case IDC_BACKGROUND_RESET:
+        ResetImageField(hPage, BackgroundField(pWork), pWork->szImagesFolder, pWork->hwndDocklet);
+        break;
+    case IDC_MENU_RESET:
+        ResetImageField(hPage, MenuIconField(pWork), pWork->szImagesFolder, pWork->hwndDocklet);
+        break;
     }
     return 0;
 }
