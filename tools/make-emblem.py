@@ -3,7 +3,7 @@
 rounded tile, 96 x 96 pixels, written as an uncompressed 24-bit BMP.
 
 Standard library only; every pixel is supersampled 4 x 4 for smooth edges.
-Usage: make_emblem.py [output.bmp]   (default: src/resources/emblem.bmp)
+Usage: make-emblem.py [output.bmp]   (default: src/resources/emblem.bmp)
 """
 import math
 import os
