@@ -68,25 +68,19 @@ INT_PTR CALLBACK FontPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lPara
 INT_PTR CALLBACK ProfilesPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
 // ---- Image fields (Icons page and profile editor) ----
-// One image path a dialog edits: the 270-character path, its default file name, and the
-// edit and preview controls that show it (the preview scaled to iEdge pixels).
-struct ImageField {
-    wchar_t* szPath;
-    const wchar_t* szDefault;
-    int iEdit;
-    int iPreview;
-    int iEdge;
+// The icon image and the menu icon that both dialogs edit: each a 270-character path
+// with its edit control, preview, Browse and Reset buttons (the same identifiers in both).
+struct ImageFields {
+    wchar_t* szBackgroundImage;
+    wchar_t* szMenuIcon;
 };
-// Shows the path in the edit control and its picture in the preview.
-void ShowImageField(HWND hDlg, const ImageField& field);
-// Resolves the path against the images folder (a bare default name becomes the full
-// path) and shows it in both controls.
-void ResolveImageField(HWND hDlg, const ImageField& field, const wchar_t* szImagesFolder, HWND hwndDocklet);
-// The host's image browser, starting in the images folder; on a choice the path is
-// resolved and shown. Cancel changes nothing.
-void BrowseImageField(HWND hDlg, const ImageField& field, const wchar_t* szImagesFolder, HWND hwndDocklet);
-// Back to the default image, resolved and shown.
-void ResetImageField(HWND hDlg, const ImageField& field, const wchar_t* szImagesFolder, HWND hwndDocklet);
+// Shows both paths in their edit controls and their pictures in the previews.
+void ShowImageFields(HWND hDlg, const ImageFields& fields);
+// Acts on a Browse or Reset button: the host's image browser starting in the images
+// folder (Cancel changes nothing), or the default image; the new path is resolved
+// against the images folder and shown. False for any other control.
+bool OnImageFieldCommand(HWND hDlg, int iControl, const ImageFields& fields, const wchar_t* szImagesFolder,
+                         HWND hwndDocklet);
 
 // ---- General page conversions ----
 // The stored value of one info set: the value of the first checked choice in the order

@@ -61,12 +61,8 @@ void OnOK(HWND hDlg, _PROFILE_ACTION* pAction) {
     EndDialog(hDlg, 0);
 }
 
-ImageField BackgroundField(_PROFILE_DATA* pProfile) {
-    return {pProfile->szBackgroundImage, L"background.png", IDC_BACKGROUND_PATH, IDC_BACKGROUND_PREVIEW, 96};
-}
-
-ImageField MenuIconField(_PROFILE_DATA* pProfile) {
-    return {pProfile->szMenuIcon, L"menu.png", IDC_MENU_PATH, IDC_MENU_PREVIEW, 20};
+ImageFields FieldsOf(_PROFILE_DATA* pProfile) {
+    return {pProfile->szBackgroundImage, pProfile->szMenuIcon};
 }
 
 void OnInit(HWND hDlg, _PROFILE_ACTION* pAction) {
@@ -76,8 +72,7 @@ void OnInit(HWND hDlg, _PROFILE_ACTION* pAction) {
     _PROFILE_DATA* pProfile = pAction->pProfile;
     SetDlgItemTextW(hDlg, IDC_EDITOR_TITLE, pProfile->szTitle);
     SetDlgItemTextW(hDlg, IDC_EDITOR_URL, pProfile->szURL);
-    ShowImageField(hDlg, BackgroundField(pProfile));
-    ShowImageField(hDlg, MenuIconField(pProfile));
+    ShowImageFields(hDlg, FieldsOf(pProfile));
 }
 
 }  // namespace
@@ -100,6 +95,9 @@ INT_PTR CALLBACK ProfileEditorProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM l
         return TRUE;
     }
     if (uMsg != WM_COMMAND) return 0;
+    if (OnImageFieldCommand(hDlg, LOWORD(wParam), FieldsOf(pAction->pProfile), pAction->szImagesFolder,
+                            pAction->hwndDocklet))
+        return TRUE;
     switch (LOWORD(wParam)) {
     case IDC_EDITOR_CHECK:
         CheckURL(hDlg, pAction);
@@ -110,18 +108,6 @@ INT_PTR CALLBACK ProfileEditorProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM l
     case IDCANCEL:
         pAction->iAction = PROFILE_ACTION_CANCEL;
         EndDialog(hDlg, 0);
-        return TRUE;
-    case IDC_BACKGROUND_BROWSE:
-        BrowseImageField(hDlg, BackgroundField(pAction->pProfile), pAction->szImagesFolder, pAction->hwndDocklet);
-        return TRUE;
-    case IDC_MENU_BROWSE:
-        BrowseImageField(hDlg, MenuIconField(pAction->pProfile), pAction->szImagesFolder, pAction->hwndDocklet);
-        return TRUE;
-    case IDC_BACKGROUND_RESET:
-        ResetImageField(hDlg, BackgroundField(pAction->pProfile), pAction->szImagesFolder, pAction->hwndDocklet);
-        return TRUE;
-    case IDC_MENU_RESET:
-        ResetImageField(hDlg, MenuIconField(pAction->pProfile), pAction->szImagesFolder, pAction->hwndDocklet);
         return TRUE;
     }
     return 0;

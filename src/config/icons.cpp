@@ -12,28 +12,22 @@ namespace {
 
 PageState g_page;
 
-ImageField BackgroundField(_DOCKLET_DATA* pWork) {
-    return {pWork->szBackgroundImage, L"background.png", IDC_BACKGROUND_PATH, IDC_BACKGROUND_PREVIEW, 96};
+// One image path with its controls, its default file name and its preview's edge.
+struct ImageField {
+    wchar_t* szPath;
+    const wchar_t* szDefault;
+    int iEdit;
+    int iPreview;
+    int iEdge;
+};
+
+ImageField BackgroundField(const ImageFields& fields) {
+    return {fields.szBackgroundImage, L"background.png", IDC_BACKGROUND_PATH, IDC_BACKGROUND_PREVIEW, 96};
 }
 
-ImageField MenuIconField(_DOCKLET_DATA* pWork) {
-    return {pWork->szMenuIcon, L"menu.png", IDC_MENU_PATH, IDC_MENU_PREVIEW, 20};
+ImageField MenuIconField(const ImageFields& fields) {
+    return {fields.szMenuIcon, L"menu.png", IDC_MENU_PATH, IDC_MENU_PREVIEW, 20};
 }
-
-void LoadPage(HWND hPage, SheetContext* pContext) {
-    ShowImageField(hPage, BackgroundField(pContext->pWork));
-    ShowImageField(hPage, MenuIconField(pContext->pWork));
-}
-
-void StorePage(HWND hPage, SheetContext* pContext) {
-    wchar_t szPath[270];
-    GetDlgItemTextW(hPage, IDC_BACKGROUND_PATH, szPath, 270);
-    CopyText(pContext->pWork->szBackgroundImage, 270, szPath);
-    GetDlgItemTextW(hPage, IDC_MENU_PATH, szPath, 270);
-    CopyText(pContext->pWork->szMenuIcon, 270, szPath);
-}
-
-}  // namespace
 
 void ShowImageField(HWND hDlg, const ImageField& field) {
     SetImagePreview(hDlg, field.iPreview, field.szPath, field.iEdge);
@@ -61,9 +55,38 @@ void BrowseImageField(HWND hDlg, const ImageField& field, const wchar_t* szImage
     ResolveImageField(hDlg, field, szImagesFolder, hwndDocklet);
 }
 
-void ResetImageField(HWND hDlg, const ImageField& field, const wchar_t* szImagesFolder, HWND hwndDocklet) {
-    CopyText(field.szPath, 270, field.szDefault);
-    ResolveImageField(hDlg, field, szImagesFolder, hwndDocklet);
+void LoadPage(HWND hPage, SheetContext* pContext) {
+    ShowImageFields(hPage, {pContext->pWork->szBackgroundImage, pContext->pWork->szMenuIcon});
+}
+
+void StorePage(HWND hPage, SheetContext* pContext) {
+    wchar_t szPath[270];
+    GetDlgItemTextW(hPage, IDC_BACKGROUND_PATH, szPath, 270);
+    CopyText(pContext->pWork->szBackgroundImage, 270, szPath);
+    GetDlgItemTextW(hPage, IDC_MENU_PATH, szPath, 270);
+    CopyText(pContext->pWork->szMenuIcon, 270, szPath);
+}
+
+}  // namespace
+
+void ShowImageFields(HWND hDlg, const ImageFields& fields) {
+    ShowImageField(hDlg, BackgroundField(fields));
+    ShowImageField(hDlg, MenuIconField(fields));
+}
+
+bool OnImageFieldCommand(HWND hDlg, int iControl, const ImageFields& fields, const wchar_t* szImagesFolder,
+                         HWND hwndDocklet) {
+    bool bMenuIcon = iControl == IDC_MENU_BROWSE || iControl == IDC_MENU_RESET;
+    bool bBrowse = iControl == IDC_BACKGROUND_BROWSE || iControl == IDC_MENU_BROWSE;
+    if (!bMenuIcon && !bBrowse && iControl != IDC_BACKGROUND_RESET) return false;
+    ImageField field = bMenuIcon ? MenuIconField(fields) : BackgroundField(fields);
+    if (bBrowse) {
+        BrowseImageField(hDlg, field, szImagesFolder, hwndDocklet);
+    } else {
+        CopyText(field.szPath, 270, field.szDefault);
+        ResolveImageField(hDlg, field, szImagesFolder, hwndDocklet);
+    }
+    return true;
 }
 
 INT_PTR CALLBACK IconsPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -71,19 +94,7 @@ INT_PTR CALLBACK IconsPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lPar
     if (HandlePageMessage(g_page, hPage, uMsg, lParam, LoadPage, StorePage, true, &iResult)) return iResult;
     if (uMsg != WM_COMMAND || !g_page.pContext) return 0;
     _DOCKLET_DATA* pWork = g_page.pContext->pWork;
-    switch (LOWORD(wParam)) {
-    case IDC_BACKGROUND_BROWSE:
-        BrowseImageField(hPage, BackgroundField(pWork), pWork->szImagesFolder, pWork->hwndDocklet);
-        break;
-    case IDC_MENU_BROWSE:
-        BrowseImageField(hPage, MenuIconField(pWork), pWork->szImagesFolder, pWork->hwndDocklet);
-        break;
-    case IDC_BACKGROUND_RESET:
-        ResetImageField(hPage, BackgroundField(pWork), pWork->szImagesFolder, pWork->hwndDocklet);
-        break;
-    case IDC_MENU_RESET:
-        ResetImageField(hPage, MenuIconField(pWork), pWork->szImagesFolder, pWork->hwndDocklet);
-        break;
-    }
+    OnImageFieldCommand(hPage, LOWORD(wParam), {pWork->szBackgroundImage, pWork->szMenuIcon}, pWork->szImagesFolder,
+                        pWork->hwndDocklet);
     return 0;
 }
