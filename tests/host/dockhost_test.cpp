@@ -92,7 +92,7 @@ TEST(Dockhost, ItemMenuOpensTheViewerOnTheChosenItem) {
 }
 
 // The dock's own menu reaches the docklet's settings and About box, which the script
-// closes again; cancelling the settings leaves the saved settings as they were.
+// closes again.
 TEST(Dockhost, DockMenuOpensTheSettingsAndTheAboutBox) {
     DWORD rc = 99;
     std::string out = RunDock("--dock-click --menu --choose 1 --dialog-seconds 0.5 --log", &rc);
