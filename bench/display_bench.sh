@@ -4,6 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
-bash tools/build.sh >/dev/null
+. tools/arch.sh
+arch=$(qm_preferred_arch)
+bash tools/build.sh "$arch" >/dev/null
 . tools/winenv.sh
-(cd build && wine bench/display_bench.exe "${1:-200}" 'dock\Docklets\Quillmere\icons\') </dev/null
+qm_start_wine "$arch"
+echo "display_bench: $arch build"
+(cd "$(qm_build_dir "$arch")" && "$QM_WINE" bench/display_bench.exe "${1:-200}" 'dock\Docklets\Quillmere\icons\') </dev/null

@@ -4,6 +4,11 @@
 # the items), and the CPU time spent while a server holds a response back for 5 s.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/build.sh >/dev/null
+bash tools/setup.sh
+. tools/arch.sh
+arch=$(qm_preferred_arch)
+bash tools/build.sh "$arch" >/dev/null
 . tools/winenv.sh
-wine build/tools/feed_bench.exe
+qm_start_wine "$arch"
+echo "feed_bench: $arch build"
+"$QM_WINE" "$(qm_build_dir "$arch")/tools/feed_bench.exe"

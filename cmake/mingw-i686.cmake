@@ -10,8 +10,7 @@ set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Tests and tools built here run through wine.
-find_program(QM_WINE NAMES wine)
-if(QM_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${QM_WINE})
-endif()
+# Tests and tools built here run through the 32-bit Wine loader, named by its path:
+# /usr/bin/wine picks the 32-bit loader whenever it is installed, even where it cannot
+# start.
+set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine)

@@ -1,43 +1,80 @@
 #!/usr/bin/env bash
 # Installs what building and running Quillmere needs on a Debian machine and prepares
-# the Wine prefix. Safe to run again: every step checks first.
+# the Wine prefixes. Safe to run again: every step checks first.
+#
+# Both cross compilers are always installed (both builds are always made). Wine: the
+# 64-bit loader and a win64 prefix always; the 32-bit loader and a win32 prefix only
+# where this machine can start i386 Linux programs, which is tried with the i386 C
+# library's loader before Wine's 32-bit half is installed.
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-export WINEPREFIX=${WINEPREFIX:-$HOME/.local/share/quillmere/wine}
-export WINEARCH=win32 WINEDEBUG=-all
+cd "$(dirname "$0")/.."
+. tools/arch.sh
+
+apt_updated=
+apt_install() {
+  echo "setup: installing $*"
+  export DEBIAN_FRONTEND=noninteractive
+  if [ -z "$apt_updated" ]; then
+    apt-get update -qq
+    apt_updated=1
+  fi
+  apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
 
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686)
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64)
 command -v cmake >/dev/null || need+=(cmake)
 command -v ninja >/dev/null || need+=(ninja-build)
 command -v Xvfb >/dev/null || need+=(xvfb)
 command -v xauth >/dev/null || need+=(xauth)
-command -v wine >/dev/null || need+=(wine)
-dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
+command -v xwd >/dev/null || need+=(x11-apps)
+[ -x /usr/lib/wine/wine64 ] || need+=(wine wine64)
 [ -d /usr/share/fonts/truetype/wine ] || [ -d /usr/share/wine/fonts ] || need+=(fonts-wine)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
-command -v python3 >/dev/null || need+=(python3)
+[ -x /usr/bin/python3 ] || need+=(python3)
+# The DLL checks read the PE files with pefile, under Debian's own Python.
+/usr/bin/python3 -c 'import pefile' >/dev/null 2>&1 || need+=(python3-pefile)
 if [ ${#need[@]} -gt 0 ]; then
-  echo "setup: installing ${need[*]}"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then dpkg --add-architecture i386; fi
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+  apt_install "${need[@]}"
 fi
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "setup: creating the Wine prefix in $WINEPREFIX"
-  mkdir -p "$(dirname "$WINEPREFIX")"
-  # No display and no Mono/Gecko download prompts while the prefix is made.
-  env -u DISPLAY WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
-  wineserver -w || true
+# 32-bit Wine only where 32-bit programs start. The i386 C library comes first, so the
+# check runs before anything large is installed; QM_ARCHES=win64 skips the attempt.
+if [ -z "${QM_ARCHES:-}" ] && [ "$(dpkg --print-architecture)" = amd64 ]; then
+  if [ ! -x /lib/ld-linux.so.2 ]; then
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      dpkg --add-architecture i386
+      apt_updated=
+    fi
+    apt_install libc6:i386 || true
+  fi
+  if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    dpkg -s wine32:i386 >/dev/null 2>&1 || apt_install wine32:i386
+  fi
 fi
-fonts="$WINEPREFIX/drive_c/windows/Fonts"
-mkdir -p "$fonts"
-for d in /usr/share/fonts/truetype/wine /usr/share/wine/fonts; do
-  [ -d "$d" ] || continue
-  for f in "$d"/*.ttf; do
-    [ -e "$f" ] || continue
-    [ -f "$fonts/$(basename "$f")" ] || cp "$f" "$fonts/"
-  done
+echo "setup: Wine builds that run here: $(qm_runnable_arches) ($(qm_runnable_reason))"
+
+# A prefix per runnable build: created without a display and without the Mono and Gecko
+# download prompts, then given the TrueType fonts (Tahoma among them) that Wine ships.
+for arch in $(qm_runnable_arches); do
+  (
+    qm_use_arch "$arch"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      echo "setup: creating the $arch Wine prefix in $WINEPREFIX"
+      mkdir -p "$(dirname "$WINEPREFIX")"
+      env -u DISPLAY WINEDLLOVERRIDES="mscoree,mshtml=" "$QM_WINE" wineboot -i >/dev/null 2>&1 || true
+      "$WINESERVER" -w || true
+    fi
+    [ -f "$WINEPREFIX/system.reg" ] || { echo "setup: could not create $WINEPREFIX" >&2; exit 1; }
+    fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    mkdir -p "$fonts"
+    for d in /usr/share/fonts/truetype/wine /usr/share/wine/fonts; do
+      [ -d "$d" ] || continue
+      for f in "$d"/*.ttf; do
+        [ -e "$f" ] || continue
+        [ -f "$fonts/$(basename "$f")" ] || cp "$f" "$fonts/"
+      done
+    done
+  )
 done

@@ -1,9 +1,12 @@
-# Sourced by the run scripts: the Wine prefix, a private X display (Xvfb) and one
-# persistent wineserver for the whole run, all stopped again when the script exits.
-export WINEPREFIX=${WINEPREFIX:-$HOME/.local/share/quillmere/wine}
-export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# Sourced by the run scripts after tools/arch.sh: a private X display (Xvfb) and one
+# persistent wineserver per prefix in use, all stopped again when the script exits,
+# is interrupted (Ctrl+C) or is killed.
+#   qm_start_wine ARCH   selects the build's Wine settings and starts its wineserver
+#   qm_stop_wine         stops the wineserver of the selected prefix and its programs
 
 qm_xvfb_pid=
+qm_wine_prefixes=()
+
 qm_start_display() {
   local n
   for n in $(seq 90 140); do
@@ -23,15 +26,30 @@ qm_start_display() {
   return 1
 }
 
+qm_start_wine() {
+  qm_use_arch "$1"
+  qm_wine_prefixes+=("$WINEPREFIX")
+  "$WINESERVER" -p >/dev/null 2>&1 || true
+  # The first program of a session starts Wine's background services, which inherit its
+  # output and outlive it; started here with no output attached, they never hold a pipe
+  # of a test runner open.
+  "$QM_WINE" cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+qm_stop_wine() {
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+}
+
 qm_stop_all() {
-  wineserver -k >/dev/null 2>&1 || true
+  local p
+  for p in "${qm_wine_prefixes[@]}"; do
+    WINEPREFIX=$p "$WINESERVER" -k >/dev/null 2>&1 || true
+  done
   [ -n "$qm_xvfb_pid" ] && kill "$qm_xvfb_pid" >/dev/null 2>&1 || true
+  qm_xvfb_pid=
 }
 
 qm_start_display
 trap qm_stop_all EXIT
-wineserver -p >/dev/null 2>&1 || true
-# The first program of a session starts Wine's background services, which inherit its
-# output and outlive it; started here with no output attached, they never hold a pipe
-# of a test runner open.
-wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+trap 'exit 130' INT
+trap 'exit 143' TERM
