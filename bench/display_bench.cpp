@@ -6,7 +6,8 @@
 #include <cstdlib>
 #include <string>
 #include "core/gdiplus.h"
-#include "core/instance.h"
+#include "core/record.h"
+#include "app/instance.h"
 #include "core/settings.h"
 #include "feed/parser.h"
 #include "presentation/icon.h"

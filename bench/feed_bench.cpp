@@ -3,7 +3,8 @@
 #include "support/httpserver.h"
 #include <cstdio>
 #include <string>
-#include "core/instance.h"
+#include "core/record.h"
+#include "app/instance.h"
 #include "core/message.h"
 #include "core/settings.h"
 #include "feed/download.h"
@@ -117,7 +118,7 @@ void Breakdown(const std::string& body) {
 }  // namespace
 
 int main() {
-    qm::ComApartment apartment;
+    qm::ComApartment apartment(qm::ComApartment::COM_STA);
     SetMessageSink(Quiet, nullptr);
     printf("items  MB     retrieve_s  transfer_s  parse_s  floor_s  parse_MB/s  floor_MB/s  ratio\n");
     for (int n : {1000, 10000, 20000}) {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 #include "core/docklet.h"
-#include "core/entry.h"
+#include "app/entry.h"
 #include "core/gdiplus.h"
 #include "core/unique.h"
 
@@ -408,10 +408,13 @@ void Repaint(HWND hwnd) {
     InvalidateRect(hwnd, nullptr, FALSE);
 }
 
+// True when no icon's refresh worker is running. The worker's handle changes only on
+// this (the user-interface) thread, so it is read here without the instance's lock.
 bool AllRefreshed() {
     for (Icon* p : g_icons) {
         if (!p->pData) continue;
-        if (p->pData->hRefreshThread || p->pData->bRefreshing) return false;
+        HANDLE hThread = p->pData->hRefreshThread.hThread.get();
+        if ((hThread && WaitForSingleObject(hThread, 0) == WAIT_TIMEOUT) || p->pData->bRefreshing) return false;
     }
     return true;
 }

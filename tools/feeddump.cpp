@@ -16,7 +16,8 @@
 #include <cwchar>
 #include <string>
 #include <vector>
-#include "core/instance.h"
+#include "core/record.h"
+#include "app/instance.h"
 #include "core/message.h"
 #include "core/settings.h"
 #include "feed/download.h"
@@ -228,7 +229,7 @@ int wmain(int argc, wchar_t** argv) {
     if (options.urls.empty()) return Usage();
 
     _setmode(_fileno(stdout), _O_BINARY);
-    qm::ComApartment apartment;
+    qm::ComApartment apartment(qm::ComApartment::COM_STA);
     _DOCKLET_DATA* pData = NewScratchInstance();
     if (!pData) return 1;
     if (!options.pagesFolder.empty()) CreateDirectoryW(options.pagesFolder.c_str(), nullptr);

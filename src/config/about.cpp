@@ -1,5 +1,5 @@
 // The About box: the docklet's name and version with its emblem.
-#include "core/entry.h"
+#include "config/config.h"
 #include "viewer/viewer.h"
 
 extern "C" INT_PTR CALLBACK AboutDocklet(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM) {

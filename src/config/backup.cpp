@@ -5,11 +5,11 @@
 #include <commdlg.h>
 #include <cwchar>
 #include "config/config.h"
-#include "core/entry.h"
 #include "core/host.h"
-#include "core/instance.h"
+#include "core/record.h"
 #include "core/settings.h"
 #include "feed/parser.h"
+#include "presentation/profile.h"
 
 namespace {
 
@@ -58,8 +58,7 @@ int BackupProfiles(_DOCKLET_DATA* pData, HWND hwndOwner, const wchar_t* szFileNa
     if (!pData) return 0;
     char szPath[261];
     if (!ChooseBackupFile(pData, hwndOwner, szFileName, szPath, sizeof(szPath))) return 0;
-    char szSection[] = "Quillmere";
-    OnSave(pData, szPath, szSection, FALSE);
+    SaveSettings(pData, szPath, c_szSection);
     return 1;
 }
 
@@ -68,28 +67,10 @@ int RestoreProfiles(_DOCKLET_DATA* pData, HWND hwndOwner, const wchar_t* szFileN
     char szPath[261];
     if (!ChooseBackupFile(pData, hwndOwner, szFileName, szPath, sizeof(szPath))) return 0;
     if (pData->hwndViewer) SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0);
-    // Threads of the instance are asked to end and waited for; one that does not end
-    // in time keeps its own reference on the record and is left to finish.
-    HANDLE hPage, hRefresh;
-    TakeDockletThreads(pData, &hPage, &hRefresh);
-    if (hPage) {
-        WaitForDockletThread(hPage, 2000);
-        CloseHandle(hPage);
-    }
-    if (hRefresh) {
-        if (WaitForDockletThread(hRefresh, 2000)) {
-            CloseHandle(hRefresh);
-        } else {
-            // Still running: it keeps its handle (and closes it when it ends), so no
-            // second worker starts beside it.
-            qm::ScopedLock lock(pData->csState);
-            pData->hRefreshThread = hRefresh;
-        }
-    }
-    if (pData->hMenuBitmap) {
-        DeleteObject(pData->hMenuBitmap);
-        pData->hMenuBitmap = nullptr;
-    }
+    // Threads of the instance are cancelled and waited for; one that does not end in
+    // time is abandoned and drops its results.
+    StopWorkers(pData, 2000);
+    pData->hMenuBitmap.reset();
     {
         qm::ScopedLock lock(pData->csState);
         if (pRetired) {

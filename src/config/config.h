@@ -9,6 +9,11 @@
 #define SHEET_CANCELLED 3
 #define SHEET_COMMITTED 4
 
+// The exported dialog procedures: the settings sheet's placeholder (template 108, whose
+// parameter is the instance) and the About box (template 102).
+extern "C" INT_PTR CALLBACK ConfigureDocklet(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
+extern "C" INT_PTR CALLBACK AboutDocklet(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
+
 // One open settings sheet; made zero-filled on the heap and handed to every page as its
 // parameter.
 struct SheetContext {
@@ -24,6 +29,11 @@ struct SheetContext {
     // A restore replaced the working copy's settings; the hand-over then re-applies the
     // active profile on the live instance and starts its refresh.
     bool bRestored = false;
+    // The live instance was destroyed while the sheet was open: the sheet ends as
+    // cancelled and hands nothing over; the instance's profile records were moved into
+    // retired (or, without memory for that, bReleaseNothing: the sheet frees none).
+    bool bLiveGone = false;
+    bool bReleaseNothing = false;
 };
 
 // ---- the sheet ----
@@ -42,6 +52,11 @@ void ReleaseSheetProfiles(SheetContext* pContext, const ProfileList& keep);
 void RetireProfile(SheetContext* pContext, _PROFILE_DATA* pProfile);
 
 int RunSettingsSheet(HINSTANCE hInstance, HWND hwndOwner, SheetContext* pContext);
+// For an instance being destroyed: when the open sheet edits pLive, the sheet takes over
+// the instance's profile records (the instance's list is left empty), and the profile
+// editor and the sheet are closed as Cancel would (posted: their modal loops are below
+// the caller).
+void CloseSettingsOf(_DOCKLET_DATA* pLive);
 int CALLBACK SheetCallback(HWND hwnd, UINT uMsg, LPARAM lParam);
 // The open sheet's window, or null; only one sheet may be open in the process.
 HWND OpenSettingsSheet();
@@ -76,6 +91,8 @@ struct ImageFields {
 };
 // Shows both paths in their edit controls and their pictures in the previews.
 void ShowImageFields(HWND hDlg, const ImageFields& fields);
+// Releases both previews' pictures; the dialog calls it when it closes.
+void ClearImageFields(HWND hDlg);
 // Acts on a Browse or Reset button: the host's image browser starting in the images
 // folder (Cancel changes nothing), or the default image; the new path is resolved
 // against the images folder and shown. False for any other control.
@@ -117,11 +134,14 @@ struct _PROFILE_ACTION {
 #define PROFILE_ACTION_CANCEL 3
 #define PROFILE_ACTION_OK 4
 
-// The URL check the editor runs; tests replace it.
-typedef bool (*PFN_CheckFeedURL)(_PROFILE_DATA* pProfile);
+// The URL check the editor runs; tests replace it. hCancel is set when the editor is
+// cancelled while the check waits.
+typedef bool (*PFN_CheckFeedURL)(_PROFILE_DATA* pProfile, HANDLE hCancel);
 extern PFN_CheckFeedURL g_pfnCheckFeedURL;
 
 INT_PTR CALLBACK ProfileEditorProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
+// Ends an open profile editor as Cancel would (posted).
+void CloseProfileEditor();
 
 // ---- Backup and restore ----
 // The suggested backup file: the host's root folder, the docklet's relative folder

@@ -13,9 +13,13 @@ PFN_CheckFeedURL g_pfnCheckFeedURL = CheckFeedURL;
 namespace {
 
 const wchar_t c_szActionProp[] = L"lpProfileAction";
-// Set on the dialog while its URL check runs. The check dispatches messages while it
-// waits, so Check and OK are disabled meanwhile and a Cancel in between wins.
+// Set on the dialog while its URL check runs: the check's cancel event. The check
+// dispatches messages while it waits, so Check and OK are disabled meanwhile, and a
+// Cancel in between sets the event, which ends the check at once.
 const wchar_t c_szCheckingProp[] = L"QuillmereChecking";
+
+// The editor that is open (one at most: it is modal over the one settings sheet).
+HWND g_hwndEditor = nullptr;
 
 _PROFILE_ACTION* ActionOf(HWND hDlg) {
     return static_cast<_PROFILE_ACTION*>(GetPropW(hDlg, c_szActionProp));
@@ -34,11 +38,13 @@ void ReadFields(HWND hDlg, _PROFILE_DATA* pProfile) {
 // the dialog was cancelled meanwhile.
 bool CheckURL(HWND hDlg, _PROFILE_ACTION* pAction) {
     if (GetPropW(hDlg, c_szCheckingProp)) return false;
+    qm::UniqueHandleNull hCancel(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!hCancel) return false;
     ReadFields(hDlg, pAction->pProfile);
-    SetPropW(hDlg, c_szCheckingProp, reinterpret_cast<HANDLE>(1));
+    SetPropW(hDlg, c_szCheckingProp, hCancel.get());
     EnableWindow(GetDlgItem(hDlg, IDC_EDITOR_CHECK), FALSE);
     EnableWindow(GetDlgItem(hDlg, IDOK), FALSE);
-    bool bValid = g_pfnCheckFeedURL && g_pfnCheckFeedURL(pAction->pProfile);
+    bool bValid = g_pfnCheckFeedURL && g_pfnCheckFeedURL(pAction->pProfile, hCancel.get());
     RemovePropW(hDlg, c_szCheckingProp);
     EnableWindow(GetDlgItem(hDlg, IDC_EDITOR_CHECK), TRUE);
     EnableWindow(GetDlgItem(hDlg, IDOK), TRUE);
@@ -65,7 +71,15 @@ ImageFields FieldsOf(_PROFILE_DATA* pProfile) {
     return {pProfile->szBackgroundImage, pProfile->szMenuIcon};
 }
 
+// Ends the editor as Cancel: a URL check that is waiting stops at once.
+void CancelEditor(HWND hDlg, _PROFILE_ACTION* pAction) {
+    if (HANDLE hCancel = GetPropW(hDlg, c_szCheckingProp)) SetEvent(hCancel);
+    pAction->iAction = PROFILE_ACTION_CANCEL;
+    EndDialog(hDlg, 0);
+}
+
 void OnInit(HWND hDlg, _PROFILE_ACTION* pAction) {
+    g_hwndEditor = hDlg;
     CenterWindow(hDlg, 0, 0, 0);
     if (!pAction) return;
     SetPropW(hDlg, c_szActionProp, pAction);
@@ -77,21 +91,27 @@ void OnInit(HWND hDlg, _PROFILE_ACTION* pAction) {
 
 }  // namespace
 
+void CloseProfileEditor() {
+    if (g_hwndEditor) PostMessageW(g_hwndEditor, WM_CLOSE, 0, 0);
+}
+
 INT_PTR CALLBACK ProfileEditorProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     if (uMsg == WM_INITDIALOG) {
         OnInit(hDlg, reinterpret_cast<_PROFILE_ACTION*>(lParam));
         return TRUE;
     }
     if (uMsg == WM_DESTROY) {
+        if (HANDLE hCancel = GetPropW(hDlg, c_szCheckingProp)) SetEvent(hCancel);
         RemovePropW(hDlg, c_szActionProp);
         RemovePropW(hDlg, c_szCheckingProp);
+        ClearImageFields(hDlg);
+        if (g_hwndEditor == hDlg) g_hwndEditor = nullptr;
         return 0;
     }
     _PROFILE_ACTION* pAction = ActionOf(hDlg);
     if (!pAction || !pAction->pProfile) return 0;
     if (uMsg == WM_CLOSE) {
-        pAction->iAction = PROFILE_ACTION_CANCEL;
-        EndDialog(hDlg, 0);
+        CancelEditor(hDlg, pAction);
         return TRUE;
     }
     if (uMsg != WM_COMMAND) return 0;
@@ -106,8 +126,7 @@ INT_PTR CALLBACK ProfileEditorProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM l
         OnOK(hDlg, pAction);
         return TRUE;
     case IDCANCEL:
-        pAction->iAction = PROFILE_ACTION_CANCEL;
-        EndDialog(hDlg, 0);
+        CancelEditor(hDlg, pAction);
         return TRUE;
     }
     return 0;

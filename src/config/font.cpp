@@ -6,6 +6,7 @@
 #include <cwchar>
 #include "config/config.h"
 #include "core/gdiplus.h"
+#include "presentation/icon.h"
 #include "presentation/text.h"
 #include "resources/config_ids.h"
 
@@ -235,17 +236,12 @@ void DrawFontSample(HWND hPage, int iControl, const wchar_t* szFontName, int iFo
     }
     HBITMAP hBitmap = nullptr;
     if (qm::GdipCreateHBITMAPFromBitmap(bitmap.get(), &hBitmap, argbMenu) != Gdiplus::Ok || !hBitmap) return;
-    auto hOld = reinterpret_cast<HBITMAP>(
-        SendDlgItemMessageW(hPage, iControl, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(hBitmap)));
-    if (hOld && hOld != hBitmap) DeleteObject(hOld);
+    SetStaticBitmap(hPage, iControl, hBitmap);
 }
 
 INT_PTR CALLBACK FontPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (uMsg == WM_DESTROY) {
-        // The picture control does not delete the last sample it was given.
-        auto hOld = reinterpret_cast<HBITMAP>(SendDlgItemMessageW(hPage, IDC_SAMPLE, STM_SETIMAGE, IMAGE_BITMAP, 0));
-        if (hOld) DeleteObject(hOld);
-    }
+    // The picture control does not delete the last sample it was given.
+    if (uMsg == WM_DESTROY) SetStaticBitmap(hPage, IDC_SAMPLE, nullptr);
     INT_PTR iResult = 0;
     if (HandlePageMessage(g_page, hPage, uMsg, lParam, LoadPage, StorePage, true, &iResult)) return iResult;
     switch (uMsg) {

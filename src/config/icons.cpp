@@ -69,6 +69,11 @@ void StorePage(HWND hPage, SheetContext* pContext) {
 
 }  // namespace
 
+void ClearImageFields(HWND hDlg) {
+    SetStaticBitmap(hDlg, IDC_BACKGROUND_PREVIEW, nullptr);
+    SetStaticBitmap(hDlg, IDC_MENU_PREVIEW, nullptr);
+}
+
 void ShowImageFields(HWND hDlg, const ImageFields& fields) {
     ShowImageField(hDlg, BackgroundField(fields));
     ShowImageField(hDlg, MenuIconField(fields));
@@ -90,6 +95,7 @@ bool OnImageFieldCommand(HWND hDlg, int iControl, const ImageFields& fields, con
 }
 
 INT_PTR CALLBACK IconsPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_DESTROY) ClearImageFields(hPage);
     INT_PTR iResult = 0;
     if (HandlePageMessage(g_page, hPage, uMsg, lParam, LoadPage, StorePage, true, &iResult)) return iResult;
     if (uMsg != WM_COMMAND || !g_page.pContext) return 0;

@@ -6,11 +6,11 @@
 #include <new>
 #include <vector>
 #include "config/config.h"
-#include "core/entry.h"
 #include "core/host.h"
-#include "core/instance.h"
+#include "core/record.h"
 #include "core/settings.h"
 #include "presentation/icon.h"
+#include "presentation/profile.h"
 #include "resources/config_ids.h"
 #include "viewer/viewer.h"
 
@@ -21,6 +21,10 @@ namespace {
 // and the open sheet is brought to the front.
 bool g_bSheetOpen = false;
 HWND g_hwndSheet = nullptr;
+SheetContext* g_pOpenContext = nullptr;
+
+// How long the hand-over waits for a refresh of the profile it replaces.
+const DWORD c_dwStopWorkersWait = 2000;
 
 const wchar_t c_szDataProp[] = L"lpData";
 
@@ -30,32 +34,33 @@ bool Lists(const ProfileList& list, const _PROFILE_DATA* pProfile) {
     return false;
 }
 
-bool HasActiveProfile(const _DOCKLET_DATA* pData) {
-    return pData->iCurrentProfile != -1 && pData->iProfileCount > 0 && pData->profiles.GetCount() != 0 &&
-           static_cast<unsigned int>(pData->iCurrentProfile) < pData->profiles.GetCount();
-}
-
-void ReplaceMenuBitmap(_DOCKLET_DATA* pData, const wchar_t* szImage) {
-    if (pData->hMenuBitmap) DeleteObject(pData->hMenuBitmap);
-    pData->hMenuBitmap = CreateMenuBitmap(szImage);
-}
-
 void RunSheetFor(HWND hPlaceholder, _DOCKLET_DATA* pLive) {
     CenterWindow(hPlaceholder, 1, 0, 0);
+    // The host may destroy the instance from inside the sheet's modal loop (or the
+    // editor's, or a URL check's wait): the sheet then ends as cancelled, and this
+    // reference keeps the record's memory until it has.
+    DockletRef ref(pLive);
     SheetContext* pContext = new (std::nothrow) SheetContext();
     if (!pContext) return;
     pContext->pLive = pLive;
     pContext->pWork = MakeWorkingCopy(pLive);
     if (pContext->pWork) {
         g_bSheetOpen = true;
-        RunSettingsSheet(pLive->hInstance, hPlaceholder, pContext);
+        g_pOpenContext = pContext;
+        try {
+            RunSettingsSheet(pLive->hInstance, hPlaceholder, pContext);
+        } catch (...) {
+            pContext->iResult = 0;
+        }
         g_bSheetOpen = false;
         g_hwndSheet = nullptr;
-        if (pContext->iResult == SHEET_COMMITTED) {
+        g_pOpenContext = nullptr;
+        if (pContext->iResult == SHEET_COMMITTED && !pContext->bLiveGone) {
             HandOverWorkingCopy(pLive, pContext);
-        } else {
-            // The live list is untouched; whatever the sheet made or took out goes,
-            // unless the live instance still lists it.
+        } else if (!pContext->bReleaseNothing) {
+            // The live list is untouched (or, when the instance was destroyed, handed to
+            // the sheet and empty): whatever the sheet made or took out goes, unless the
+            // live instance still lists it.
             ReleaseSheetProfiles(pContext, pLive->profiles);
         }
         ReleaseWorkingCopy(pContext->pWork);
@@ -78,10 +83,7 @@ _DOCKLET_DATA* MakeWorkingCopy(const _DOCKLET_DATA* pLive) {
 }
 
 void ReleaseWorkingCopy(_DOCKLET_DATA* pWork) {
-    if (!pWork) return;
     // The arrays go with the record; the profile records they list are not the copy's.
-    if (pWork->hMenuBitmap) DeleteObject(pWork->hMenuBitmap);
-    pWork->hMenuBitmap = nullptr;
     ReleaseDocklet(pWork);
 }
 
@@ -139,27 +141,15 @@ void ReleaseSheetProfiles(SheetContext* pContext, const ProfileList& keep) {
     pContext->retired.RemoveAll();
 }
 
-// Waits (dispatching messages) for a refresh of the live instance that is under way, so
-// the restored profiles are not replaced under it and their own refresh can start.
-static void WaitForLiveRefresh(_DOCKLET_DATA* pLive) {
-    HANDLE hThread = nullptr;
-    {
-        // The worker closes its own handle when it ends: wait on a duplicate.
-        qm::ScopedLock lock(pLive->csState);
-        if (pLive->hRefreshThread)
-            DuplicateHandle(GetCurrentProcess(), pLive->hRefreshThread, GetCurrentProcess(), &hThread, SYNCHRONIZE,
-                            FALSE, 0);
-    }
-    if (!hThread) return;
-    WaitForDockletThread(hThread, 5000);
-    CloseHandle(hThread);
-}
-
 void HandOverWorkingCopy(_DOCKLET_DATA* pLive, SheetContext* pContext) {
     _DOCKLET_DATA* pWork = pContext->pWork;
-    if (pContext->bRestored) WaitForLiveRefresh(pLive);
     wchar_t szOldMenuIcon[270];
     CopyText(szOldMenuIcon, 270, pLive->szMenuIcon);
+    // A restore, or another profile made the active one (Up, Down, Delete), replaces
+    // what the dock shows: the refresh of the old profile stops before its records can
+    // be released, and the new one's items are fetched at once.
+    const bool bNewProfile = pContext->bRestored || ActiveProfile(pLive) != ActiveProfile(pWork);
+    if (bNewProfile) StopWorkers(pLive, c_dwStopWorkersWait);
     {
         // A refresh worker reads the profile list and the active profile under this
         // lock; it finds either the old list or the new one, never a released record.
@@ -167,23 +157,43 @@ void HandOverWorkingCopy(_DOCKLET_DATA* pLive, SheetContext* pContext) {
         CopySheetFields(pLive, pWork, false);
         ReleaseSheetProfiles(pContext, pLive->profiles);
     }
-    if (pContext->bRestored) {
-        // Every setting came from a backup file: apply it as at start-up, which also
-        // starts the refresh of the restored active profile.
+    if (bNewProfile) {
         ApplyCurrentProfile(pLive);
-    } else if (HasActiveProfile(pWork)) {
-        _PROFILE_DATA* pProfile = pWork->profiles.GetAt(pWork->iCurrentProfile);
-        char szImage[270];
-        WideToAnsi(szImage, sizeof(szImage), pProfile->szBackgroundImage);
-        HostSetImageFile(pLive->hwndDocklet, szImage);
-        ReplaceMenuBitmap(pLive, pProfile->szMenuIcon);
     } else {
-        char szImage[270];
-        WideToAnsi(szImage, sizeof(szImage), pLive->szBackgroundImage);
-        HostSetImageFile(pLive->hwndDocklet, szImage);
-        if (_wcsicmp(szOldMenuIcon, pLive->szMenuIcon) != 0) ReplaceMenuBitmap(pLive, pLive->szMenuIcon);
+        // The same profile: its pictures (or the docklet's), the menu picture made anew
+        // only when a profile shows it or the docklet-wide menu icon changed.
+        bool bKeepMenuPicture = !ActiveProfile(pLive) && _wcsicmp(szOldMenuIcon, pLive->szMenuIcon) == 0;
+        ApplyProfileImages(pLive, bKeepMenuPicture);
     }
     UpdateDockDisplay(pLive);
+}
+
+void CloseSettingsOf(_DOCKLET_DATA* pLive) {
+    SheetContext* pContext = g_pOpenContext;
+    if (!pContext || pContext->pLive != pLive || pContext->bLiveGone) return;
+    {
+        // The instance's profile records may still be listed by the working copy: the
+        // sheet takes them over and releases them, each once, when it ends.
+        qm::ScopedLock lock(pLive->csState);
+        unsigned int nRetired = pContext->retired.GetCount(), nLive = pLive->profiles.GetCount();
+        try {
+            pContext->retired.SetCount(nRetired + nLive);
+            for (unsigned int i = 0; i < nLive; ++i)
+                pContext->retired.GetAt(nRetired + i) = pLive->profiles.GetAt(i);
+            pLive->profiles.RemoveAll();
+            pLive->iProfileCount = 0;
+            pLive->iCurrentProfile = -1;
+        } catch (...) {
+            // No room to take them over: the instance frees them, and the sheet then
+            // releases no profile record at all (what it added is lost, nothing is
+            // freed twice).
+            pContext->bReleaseNothing = true;
+        }
+    }
+    pContext->bLiveGone = true;
+    // An editor over the sheet ends first (its URL check stops), then the sheet.
+    CloseProfileEditor();
+    if (g_hwndSheet) PostMessageW(g_hwndSheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
 }
 
 int RunSettingsSheet(HINSTANCE hInstance, HWND hwndOwner, SheetContext* pContext) {

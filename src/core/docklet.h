@@ -4,6 +4,7 @@
 #include <windows.h>
 #include "core/dynarray.h"
 #include "core/unique.h"
+#include "core/worker.h"
 
 #define IDT_REFRESH 123240
 #define REFRESH_INTERVAL 3600000
@@ -67,37 +68,46 @@ struct _DOCKLET_DATA {
     wchar_t szImagesFolder[270] = {};
     wchar_t szBackgroundImage[270] = {};
     wchar_t szMenuIcon[270] = {};
-    HBITMAP hMenuBitmap = nullptr;
+    qm::UniqueBitmap hMenuBitmap;  // the menu picture of the active profile
     unsigned int iItemAction = 0;
     int iPosX = 0, iPosY = 0, iWidth = 0, iHeight = 0;
     int bSavePos = 0;
     wchar_t szApplication[270] = {};
     volatile LONG bRefreshing = 0;
     volatile LONG bLoadingPage = 0;
-    HANDLE hRefreshThread = nullptr;
-    HANDLE hPageThread = nullptr;
+    DockletWorker hRefreshThread;  // the refresh worker (thread and cancel event)
+    DockletWorker hPageThread;     // the open viewer's page thread
     HWND hwndViewer = nullptr;
-    wchar_t* pszPageFile = nullptr;
+    qm::UniqueOwnedFile pszPageFile;  // the page the viewer shows; released, it is deleted
     int iViewMode = 0;
 
     // --- thread coordination (not settings) ---
-    // References: one for the host (OnCreate to OnDestroy) and one per running thread.
-    // The record's memory is freed with the last one.
+    // References: one for the host (OnCreate to OnDestroy), one per running thread and
+    // one per modal loop of ours that the host may end by destroying the instance. The
+    // record's memory is freed with the last one.
     volatile LONG lRefs = 1;
     // Set once by OnDestroy; threads check it at their safe points and then drop their
     // results instead of touching the instance.
     volatile LONG bStopping = 0;
-    // Guards items, iCurrentItem, the thread handles and the active profile's title and
-    // format while a worker writes them. Held briefly; never while waiting on a thread.
+    // Guards items, iCurrentItem, the workers and the active profile's title and format
+    // while a worker writes them. Held briefly; never across a wait or a host call.
     qm::CriticalSection csState;
-    // Serialises display updates so two threads never interleave their host calls.
-    qm::CriticalSection csDisplay;
+    // Serialises display updates (a mutex: see DisplayLock), so the host calls of two
+    // updates never interleave.
+    qm::UniqueHandleNull hDisplayMutex{CreateMutexW(nullptr, FALSE, nullptr)};
+    // Counts the lists that have replaced items, so a choice made in a menu of an older
+    // list is not taken for the item now at the same place.
+    volatile LONG lItemsVersion = 0;
     // Message-only window on the user-interface thread; other threads post to it for the
     // work that must happen on that thread (arming the timer, navigating the viewer).
-    HWND hwndNotify = nullptr;
+    qm::UniqueWindow hwndNotify;
     DWORD dwUIThreadId = 0;
-    bool bOleInitialized = false;
+    // Shows the record's state on the dock; set by whoever creates the instance, so the
+    // refresh worker can ask for it without knowing how it is drawn. Null: nothing shown.
+    void (*pfnUpdateDisplay)(_DOCKLET_DATA* pData) = nullptr;
+    qm::ComApartment ole;  // the host thread's OLE, entered by OnCreate
     bool bGdiplusStarted = false;
+    bool bClassesRegistered = false;
 };
 
 // Private messages of the notification window.

@@ -52,3 +52,8 @@ inline const CLSID& PngEncoderClsid() {
     return clsid;
 }
 }  // namespace qm
+
+// GDI+ is started once for the process, counted per user, and shut down with the last
+// one. False (with the start-up status in *piStatus) when it could not start.
+bool StartGdiplus(int* piStatus);
+void StopGdiplus();

@@ -1,4 +1,5 @@
 #include "core/host.h"
+#include "core/gdiplus.h"
 
 namespace {
 
@@ -21,7 +22,10 @@ BOOL HostSetLabel(HWND hwndDocklet, const char* szLabel) {
 
 BOOL HostSetImageOverlay(HWND hwndDocklet, void* pGdipImage, BOOL bAutomaticallyDeleteImage) {
     auto fn = LookUp<PFN_DockletSetImageOverlay>("DockletSetImageOverlay");
-    return fn ? fn(hwndDocklet, pGdipImage, bAutomaticallyDeleteImage) : FALSE;
+    if (fn) return fn(hwndDocklet, pGdipImage, bAutomaticallyDeleteImage);
+    // An image meant for the host to delete has no taker: it goes here.
+    if (pGdipImage && bAutomaticallyDeleteImage) qm::GdipDisposeImage(static_cast<qm::GpImage*>(pGdipImage));
+    return FALSE;
 }
 
 BOOL HostSetImageFile(HWND hwndDocklet, const char* szImage) {

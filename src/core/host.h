@@ -6,6 +6,7 @@
 
 
 BOOL HostSetLabel(HWND hwndDocklet, const char* szLabel);
+// Without the host function, an image to be deleted automatically is deleted here.
 BOOL HostSetImageOverlay(HWND hwndDocklet, void* pGdipImage, BOOL bAutomaticallyDeleteImage);
 BOOL HostSetImageFile(HWND hwndDocklet, const char* szImage);
 BOOL HostBrowseForImage(HWND hwndParent, char* szImage, const char* szAlternativeRelativeRoot);

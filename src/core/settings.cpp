@@ -105,25 +105,39 @@ void LoadSettings(_DOCKLET_DATA* pData, const char* szFile, const char* szSectio
         // A damaged count loads as no profiles; the current index must name a profile.
         if (iCount < 0 || iCount > MAX_PROFILES) iCount = 0;
         if (iCurrent < 0 || iCurrent >= iCount) iCurrent = -1;
-        pData->profiles.SetCount(static_cast<unsigned int>(iCount));
-        for (int i = 0; i < iCount; ++i) pData->profiles.GetAt(i) = nullptr;
+        // The profiles are read into a list of their own and put in place whole, so a
+        // failure half-way (memory) leaves no count with empty slots behind.
+        ProfileList loaded;
+        try {
+            for (int i = 0; i < iCount; ++i) {
+                _PROFILE_DATA* pProfile = NewProfile();
+                if (!pProfile) throw ProfileList::ALLOCATION_FAILED;
+                try {
+                    loaded.Add(pProfile);
+                } catch (...) {
+                    FreeProfile(pProfile);
+                    throw;
+                }
+                wchar_t szKey[64];
+                swprintf(szKey, 64, L"A%d-RssFeedURL", i);
+                ReadText(szS, szKey, L"", pProfile->szURL, 2049, 2047, szF);
+                swprintf(szKey, 64, L"A%d-RssFeedTitle", i);
+                ReadText(szS, szKey, L"", pProfile->szTitle, 501, 499, szF);
+                swprintf(szKey, 64, L"A%d-szBackgroundImage", i);
+                ReadText(szS, szKey, L"background.png", pProfile->szBackgroundImage, 270, 259, szF);
+                swprintf(szKey, 64, L"A%d-IconMenu", i);
+                ReadText(szS, szKey, L"menu.png", pProfile->szMenuIcon, 270, 259, szF);
+                pProfile->iFeedFormat = 0;
+            }
+            pData->profiles = loaded;
+        } catch (...) {
+            FreeProfiles(loaded);
+            pData->profiles.RemoveAll();
+            pData->iCurrentProfile = -1;
+            throw;
+        }
         pData->iProfileCount = static_cast<unsigned int>(iCount);
         pData->iCurrentProfile = iCurrent;
-        for (int i = 0; i < iCount; ++i) {
-            _PROFILE_DATA* pProfile = NewProfile();
-            if (!pProfile) throw ProfileList::ALLOCATION_FAILED;
-            wchar_t szKey[64];
-            swprintf(szKey, 64, L"A%d-RssFeedURL", i);
-            ReadText(szS, szKey, L"", pProfile->szURL, 2049, 2047, szF);
-            swprintf(szKey, 64, L"A%d-RssFeedTitle", i);
-            ReadText(szS, szKey, L"", pProfile->szTitle, 501, 499, szF);
-            swprintf(szKey, 64, L"A%d-szBackgroundImage", i);
-            ReadText(szS, szKey, L"background.png", pProfile->szBackgroundImage, 270, 259, szF);
-            swprintf(szKey, 64, L"A%d-IconMenu", i);
-            ReadText(szS, szKey, L"menu.png", pProfile->szMenuIcon, 270, 259, szF);
-            pProfile->iFeedFormat = 0;
-            pData->profiles.GetAt(i) = pProfile;
-        }
     } else {
         HostSetLabel(pData->hwndDocklet, "Quillmere");
         SetDefaults(pData);
@@ -197,12 +211,13 @@ void ResolveImagePath(wchar_t* szPath, size_t cchPath, const wchar_t* szDefault,
 
     // The result is bounded by the path's capacity and by 269 characters.
     size_t cchMax = cchPath < 270 ? cchPath - 1 : 269;
+    // Worked out aside and written back only whole: a result that does not fit leaves
+    // the path exactly as it was, never a half-resolved intermediate.
     wchar_t szWork[1024];
     if (szDefault && _wcsicmp(szPath, szDefault) == 0) {
         int n = _snwprintf(szWork, 1023, L"%s%s\\%s", szRelativeW, szImagesFolder ? szImagesFolder : L"", szPath);
         szWork[1023] = 0;
         if (n < 0 || static_cast<size_t>(n) > cchMax) return;
-        CopyText(szPath, cchPath, szWork);
     } else {
         CopyText(szWork, 1024, szPath);
     }
@@ -213,5 +228,7 @@ void ResolveImagePath(wchar_t* szPath, size_t cchPath, const wchar_t* szDefault,
         szFull[2047] = 0;
         if (n < 0 || static_cast<size_t>(n) > cchMax) return;
         CopyText(szPath, cchPath, szFull);
+        return;
     }
+    CopyText(szPath, cchPath, szWork);
 }

@@ -2,6 +2,7 @@
 // so that every path of an operation releases what it took.
 #pragma once
 #include <windows.h>
+#include <ole2.h>
 #include <oleauto.h>
 #include <utility>
 
@@ -57,6 +58,15 @@ struct DestroyMenuDeleter { void operator()(HMENU h) const { DestroyMenu(h); } }
 struct DeleteDCDeleter { void operator()(HDC h) const { DeleteDC(h); } };
 struct FreeLibraryDeleter { void operator()(HMODULE h) const { FreeLibrary(h); } };
 struct SysFreeStringDeleter { void operator()(BSTR s) const { SysFreeString(s); } };
+struct DestroyWindowDeleter { void operator()(HWND h) const { DestroyWindow(h); } };
+// A file this process made and owns: its path (new wchar_t[]); releasing it deletes
+// the file and frees the path.
+struct DeleteFileDeleter {
+    void operator()(wchar_t* psz) const {
+        DeleteFileW(psz);
+        delete[] psz;
+    }
+};
 
 using UniqueHandleNull = UniqueHandle<HANDLE, CloseHandleDeleter>;
 using UniqueFileHandle = UniqueHandle<HANDLE, CloseHandleDeleter, InvalidHandleValue>;
@@ -68,6 +78,8 @@ using UniqueMenu = UniqueHandle<HMENU, DestroyMenuDeleter>;
 using UniqueMemDC = UniqueHandle<HDC, DeleteDCDeleter>;
 using UniqueModule = UniqueHandle<HMODULE, FreeLibraryDeleter>;
 using UniqueBstr = UniqueHandle<BSTR, SysFreeStringDeleter>;
+using UniqueWindow = UniqueHandle<HWND, DestroyWindowDeleter>;
+using UniqueOwnedFile = UniqueHandle<wchar_t*, DeleteFileDeleter>;
 
 // A DC from GetDC, given back with ReleaseDC.
 class WindowDC {
@@ -139,17 +151,38 @@ struct UniqueVariant : VARIANT {
     UniqueVariant& operator=(const UniqueVariant&) = delete;
 };
 
-// CoInitializeEx / OleInitialize, undone only when it succeeded.
+// The calling thread's membership of a COM apartment (CoInitializeEx) or of OLE
+// (OleInitialize), undone by reset() or on scope exit, and only when it succeeded.
+// Entering twice on one thread is counted by COM, so each guard undoes its own entry.
 class ComApartment {
 public:
-    explicit ComApartment(DWORD coinit = COINIT_APARTMENTTHREADED) : m_hr(CoInitializeEx(nullptr, coinit)) {}
-    ~ComApartment() { if (SUCCEEDED(m_hr)) CoUninitialize(); }
+    enum Kind { COM_STA, OLE };
+    // Enters at once; the default guard holds nothing until enter().
+    explicit ComApartment(Kind kind) { enter(kind); }
+    ComApartment() = default;
+    ~ComApartment() { reset(); }
+    void enter(Kind kind) {
+        reset();
+        m_kind = kind;
+        m_hr = kind == OLE ? OleInitialize(nullptr) : CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    }
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
     HRESULT hr() const { return m_hr; }
     bool ok() const { return SUCCEEDED(m_hr); }
+    // Leaves the apartment now; must run on the thread that entered it.
+    void reset() {
+        if (SUCCEEDED(m_hr)) {
+            if (m_kind == OLE)
+                OleUninitialize();
+            else
+                CoUninitialize();
+        }
+        m_hr = E_FAIL;
+    }
 private:
-    HRESULT m_hr;
+    Kind m_kind = COM_STA;
+    HRESULT m_hr = E_FAIL;
 };
 
 // A critical section and its scoped lock.

@@ -4,7 +4,7 @@
 #include <cwchar>
 #include <string>
 #include <new>
-#include "core/instance.h"
+#include "core/record.h"
 #include "core/message.h"
 #include "feed/http.h"
 #include "feed/parser.h"
@@ -226,39 +226,61 @@ ComPtr<IXMLDOMDocument> ResponseXML(_HTTP_TRANSFER* pTransfer, HRESULT* phr) {
     return pDoc;
 }
 
-// Waits for ready state 4, dispatching this thread's messages and sleeping between
-// passes until a message arrives, the transfer ends or 10 ms have passed (the stop flag
-// and the time limit are checked at that pace). False when pStop began stopping;
-// the transfer is then abandoned, as it is at the time limit.
-bool WaitForResponse(_HTTP_TRANSFER* pReq, const _DOCKLET_DATA* pStop) {
-    DWORD dwStart = GetTickCount();
-    DWORD dwLimit = GetFeedTimeLimit();
-    LONG lState = 0;
-    while (lState != 4) {
+// Takes a message the wait found: a message for a dialog goes through its keyboard
+// handling (the editor's URL check waits inside a dialog), others are dispatched.
+void DispatchWaitMessage(MSG& msg) {
+    HWND hwndRoot = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    wchar_t szClass[8] = {};
+    if (hwndRoot && GetClassNameW(hwndRoot, szClass, 8) && wcscmp(szClass, L"#32770") == 0 &&
+        IsDialogMessageW(hwndRoot, &msg))
+        return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
+// Waits for the transfer to end, dispatching this thread's messages. It sleeps on the
+// transfer's completion, the cancel event and the message queue, with the time left
+// as its only timeout. False when hCancel was set; the transfer is then abandoned, as
+// it is at the time limit (FEED_E_TIMEOUT). A WM_QUIT met here ends the dispatching
+// and is posted again for the thread's own loop once the wait is over.
+bool WaitForResponse(_HTTP_TRANSFER* pReq, HANDLE hCancel) {
+    const DWORD dwStart = GetTickCount();
+    const DWORD dwLimit = GetFeedTimeLimit();
+    bool bQuit = false;
+    int iQuitCode = 0;
+    struct QuitAgain {
+        bool& bQuit;
+        int& iCode;
+        ~QuitAgain() { if (bQuit) PostQuitMessage(iCode); }
+    } quitAgain{bQuit, iQuitCode};
+    for (;;) {
         MSG msg;
-        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (!bQuit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
-                // Leave the quit for the thread's own loop.
-                PostQuitMessage(static_cast<int>(msg.wParam));
+                bQuit = true;
+                iQuitCode = static_cast<int>(msg.wParam);
             } else {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
+                DispatchWaitMessage(msg);
             }
         }
+        LONG lState = 0;
         CheckHr(HttpGetReadyState(pReq, &lState));
-        if (lState == 4) break;
-        if (pStop && IsStopping(pStop)) {
+        if (lState == 4) return true;
+        if (IsCancelled(hCancel)) {
             HttpAbort(pReq);
             return false;
         }
-        if (GetTickCount() - dwStart >= dwLimit) {
+        DWORD dwElapsed = GetTickCount() - dwStart;
+        if (dwElapsed >= dwLimit) {
             HttpAbort(pReq);
             throw FeedError{FEED_E_TIMEOUT};
         }
-        HANDLE hDone = HttpCompletionEvent(pReq);
-        MsgWaitForMultipleObjectsEx(hDone ? 1 : 0, hDone ? &hDone : nullptr, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        HANDLE ah[2];
+        DWORD n = 0;
+        if (HANDLE hDone = HttpCompletionEvent(pReq)) ah[n++] = hDone;
+        if (hCancel) ah[n++] = hCancel;
+        MsgWaitForMultipleObjectsEx(n, ah, dwLimit - dwElapsed, bQuit ? 0 : QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
-    return true;
 }
 
 // True when pProfile is still one of the instance's profiles (call under csState).
@@ -268,16 +290,18 @@ bool HasProfile(_DOCKLET_DATA* pData, const _PROFILE_DATA* pProfile) {
     return false;
 }
 
-// Puts newItems into the instance under the lock and frees the list it replaces. Once
-// the instance is stopping its items belong to OnDestroy: the new list is freed instead.
-void ReplaceItems(_DOCKLET_DATA* pData, FeedItemList& newItems) {
+// Puts newItems into the instance under the lock and frees the list it replaces. A
+// worker that was cancelled (or an instance that is stopping) keeps its hands off the
+// instance's items: the new list is freed instead.
+void ReplaceItems(_DOCKLET_DATA* pData, HANDLE hCancel, FeedItemList& newItems) {
     FeedItemList oldItems;
     {
         qm::ScopedLock lock(pData->csState);
-        if (!IsStopping(pData)) {
+        if (!ShouldStop(pData, hCancel)) {
             oldItems = pData->items;
             pData->items = newItems;
             newItems.RemoveAll();
+            InterlockedIncrement(&pData->lItemsVersion);
         }
     }
     FreeFeedItems(newItems);
@@ -294,7 +318,7 @@ void SetFeedTimeLimit(DWORD dwMs) {
     InterlockedExchange(&g_dwTimeLimit, static_cast<LONG>(dwMs));
 }
 
-FetchOutcome FetchFeedDocument(const wchar_t* szURL, const _DOCKLET_DATA* pStop, ComPtr<IXMLDOMDocument>& pDocOut) {
+FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, ComPtr<IXMLDOMDocument>& pDocOut) {
     pDocOut.reset();
     qm::UniqueHttpTransfer pXMLHTTPReq;
     HRESULT hr = HttpCreate(pXMLHTTPReq.put());
@@ -306,7 +330,7 @@ FetchOutcome FetchFeedDocument(const wchar_t* szURL, const _DOCKLET_DATA* pStop,
     hr = HttpSend(pXMLHTTPReq.get(), GetFeedTimeLimit());
     if (FAILED(hr)) FailStep(L"pXMLHTTPReq->send failed (%d)", hr);
 
-    if (!WaitForResponse(pXMLHTTPReq.get(), pStop)) return FETCH_STOPPED;
+    if (!WaitForResponse(pXMLHTTPReq.get(), hCancel)) return FETCH_STOPPED;
 
     LONG lStatus = 0;
     hr = HttpGetStatus(pXMLHTTPReq.get(), &lStatus);
@@ -347,10 +371,10 @@ FetchOutcome FetchFeedDocument(const wchar_t* szURL, const _DOCKLET_DATA* pStop,
     return FETCH_DOCUMENT;
 }
 
-bool RetrieveFeed(_DOCKLET_DATA* pData) {
-    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (hr != S_OK && hr != S_FALSE) {
-        ReportMessageF(nullptr, L"CoInitializeEx Failed (%d)", static_cast<int>(hr));
+bool RetrieveFeed(_DOCKLET_DATA* pData, HANDLE hCancel) {
+    qm::ComApartment apartment(qm::ComApartment::COM_STA);
+    if (!apartment.ok()) {
+        ReportMessageF(nullptr, L"CoInitializeEx Failed (%d)", static_cast<int>(apartment.hr()));
         return false;
     }
 
@@ -372,15 +396,15 @@ bool RetrieveFeed(_DOCKLET_DATA* pData) {
     bool bResult = false;
     try {
         ComPtr<IXMLDOMDocument> pXMLDocPtr;
-        FetchOutcome outcome = FetchFeedDocument(szURL, pData, pXMLDocPtr);
+        FetchOutcome outcome = FetchFeedDocument(szURL, hCancel, pXMLDocPtr);
         if (outcome != FETCH_DOCUMENT) return false;
         if (!pXMLDocPtr) throw FeedError{E_POINTER};
 
         int iFormat = GetFeedFormat(pXMLDocPtr.get());
-        if (IsStopping(pData)) return false;
+        if (ShouldStop(pData, hCancel)) return false;
         {
             qm::ScopedLock lock(pData->csState);
-            if (HasProfile(pData, pProfile)) pProfile->iFeedFormat = iFormat;
+            if (!ShouldStop(pData, hCancel) && HasProfile(pData, pProfile)) pProfile->iFeedFormat = iFormat;
         }
 
         wchar_t szTitle[501] = {};
@@ -396,10 +420,11 @@ bool RetrieveFeed(_DOCKLET_DATA* pData) {
             throw FeedError{-1};
         }
         GetFeedTitle(pXMLDocPtr.get(), szContainer, szTitle);
-        if (IsStopping(pData)) return false;
+        if (ShouldStop(pData, hCancel)) return false;
         {
             qm::ScopedLock lock(pData->csState);
-            if (HasProfile(pData, pProfile) && pProfile->szTitle[0] == 0) CopyText(pProfile->szTitle, 501, szTitle);
+            if (!ShouldStop(pData, hCancel) && HasProfile(pData, pProfile) && pProfile->szTitle[0] == 0)
+                CopyText(pProfile->szTitle, 501, szTitle);
         }
 
         ComPtr<IXMLDOMNodeList> pItemNodeList = GetItemNodeList(pXMLDocPtr.get(), szItem);
@@ -410,23 +435,23 @@ bool RetrieveFeed(_DOCKLET_DATA* pData) {
         else
             ParseFeedItems(newItems, pItemNodeList.get(), iFormat, L"title", L"link", L"href", L"content",
                            L"summary", L"updated", nullptr);
-        if (IsStopping(pData)) {
+        if (ShouldStop(pData, hCancel)) {
             FreeFeedItems(newItems);
             return false;
         }
-        ReplaceItems(pData, newItems);
+        ReplaceItems(pData, hCancel, newItems);
         bResult = true;
     } catch (const FeedError& e) {
         FreeFeedItems(newItems);
-        if (IsStopping(pData)) return false;
+        if (ShouldStop(pData, hCancel)) return false;
         ReportMessageF(nullptr, L"Invalid Exception (%d)", static_cast<int>(e.hr));
-        ReplaceItems(pData, newItems);
+        ReplaceItems(pData, hCancel, newItems);
         bResult = false;
     } catch (...) {
         FreeFeedItems(newItems);
-        if (IsStopping(pData)) return false;
+        if (ShouldStop(pData, hCancel)) return false;
         ReportMessage(nullptr, L"Invalid Exception", MB_OK);
-        ReplaceItems(pData, newItems);
+        ReplaceItems(pData, hCancel, newItems);
         bResult = false;
     }
     return bResult;

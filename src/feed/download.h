@@ -20,20 +20,20 @@ void SetFeedTimeLimit(DWORD dwMs);
 
 // Runs on the refresh worker. True when the feed was fetched and parsed; the new items
 // are then in pData->items. Failures are reported to the user and give false. Works on
-// the profile that is active when it starts, and once the instance is stopping it
-// leaves without touching the instance again.
-bool RetrieveFeed(_DOCKLET_DATA* pData);
+// the profile that is active when it starts, and once hCancel is set or the instance
+// is stopping it leaves without touching the instance again.
+bool RetrieveFeed(_DOCKLET_DATA* pData, HANDLE hCancel = nullptr);
 
 enum FetchOutcome {
     FETCH_DOCUMENT,    // status 200 and a parsed document
     FETCH_BAD_STATUS,  // "Invalid status (%d)" has been shown
-    FETCH_STOPPED,     // pStop began stopping during the wait; nothing was shown
+    FETCH_STOPPED,     // hCancel was set during the wait; nothing was shown
 };
 
 // The document fetch shared by RetrieveFeed and CheckFeedURL: the request, the wait
-// (dispatching this thread's messages, bounded by the time limit, left early when pStop
-// is given and stops), the status rule, and the document with its fallback parse from
+// (dispatching this thread's messages, bounded by the time limit, left as soon as
+// hCancel, when given, is set), the status rule, and the document with its fallback parse from
 // text. Documents that declare entities in a DOCTYPE are refused (FEED_E_ENTITIES), and
 // documents with a DOCTYPE are parsed without resolving anything external. The caller
 // has entered an apartment. Failures show their step's message and throw qm::FeedError.
-FetchOutcome FetchFeedDocument(const wchar_t* szURL, const _DOCKLET_DATA* pStop, qm::ComPtr<IXMLDOMDocument>& pDocOut);
+FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, qm::ComPtr<IXMLDOMDocument>& pDocOut);

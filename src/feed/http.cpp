@@ -12,7 +12,11 @@ struct _HTTP_TRANSFER {
     HANDLE hDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HINTERNET hSession = nullptr;
     HINTERNET hConnect = nullptr;
+    // Closed by HttpAbort to end a running call at once; the transfer thread reads it
+    // under csRequest before each call and stops when it is gone.
     HINTERNET hRequest = nullptr;
+    qm::CriticalSection csRequest;
+    HMODULE hModule = nullptr;  // the transfer thread's hold on this module
     std::wstring headers;
     HRESULT hrResult = S_OK;
     LONG lStatus = 0;
@@ -41,27 +45,36 @@ void AddRef(_HTTP_TRANSFER* p) {
     InterlockedIncrement(&p->lRefs);
 }
 
+// The request handle for the next call, or null once the transfer was aborted.
+HINTERNET Request(_HTTP_TRANSFER* p) {
+    qm::ScopedLock lock(p->csRequest);
+    return p->bAbort ? nullptr : p->hRequest;
+}
+
 HRESULT RunTransfer(_HTTP_TRANSFER* p) {
-    if (!WinHttpSendRequest(p->hRequest, p->headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : p->headers.c_str(),
+    HINTERNET h = Request(p);
+    if (!h) return E_ABORT;
+    if (!WinHttpSendRequest(h, p->headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : p->headers.c_str(),
                             p->headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
         return LastError();
-    if (!WinHttpReceiveResponse(p->hRequest, nullptr)) return LastError();
+    if (!(h = Request(p))) return E_ABORT;
+    if (!WinHttpReceiveResponse(h, nullptr)) return LastError();
+    if (!(h = Request(p))) return E_ABORT;
     DWORD dwStatus = 0, cb = sizeof(dwStatus);
-    if (!WinHttpQueryHeaders(p->hRequest, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &dwStatus, &cb, WINHTTP_NO_HEADER_INDEX))
+    if (!WinHttpQueryHeaders(h, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                             &dwStatus, &cb, WINHTTP_NO_HEADER_INDEX))
         return LastError();
     p->lStatus = static_cast<LONG>(dwStatus);
     wchar_t szType[512];
     cb = sizeof(szType);
-    if (WinHttpQueryHeaders(p->hRequest, WINHTTP_QUERY_CONTENT_TYPE, WINHTTP_HEADER_NAME_BY_INDEX, szType, &cb,
+    if (WinHttpQueryHeaders(h, WINHTTP_QUERY_CONTENT_TYPE, WINHTTP_HEADER_NAME_BY_INDEX, szType, &cb,
                             WINHTTP_NO_HEADER_INDEX))
         p->contentType.assign(szType, cb / sizeof(wchar_t));
     std::vector<char> buffer(65536);
     for (;;) {
-        if (p->bAbort) return E_ABORT;
+        if (!(h = Request(p))) return E_ABORT;
         DWORD cbRead = 0;
-        if (!WinHttpReadData(p->hRequest, buffer.data(), static_cast<DWORD>(buffer.size()), &cbRead))
-            return LastError();
+        if (!WinHttpReadData(h, buffer.data(), static_cast<DWORD>(buffer.size()), &cbRead)) return LastError();
         if (cbRead == 0) break;
         if (p->body.size() + cbRead > c_cbMaxBody) return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
         p->body.append(buffer.data(), cbRead);
@@ -71,8 +84,9 @@ HRESULT RunTransfer(_HTTP_TRANSFER* p) {
 
 DWORD WINAPI TransferThread(void* pv) {
     auto* p = static_cast<_HTTP_TRANSFER*>(pv);
-    HMODULE hModule = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&TransferThread), &hModule);
+    // Taken by HttpSend before the thread started, so a caller that has let go (and a
+    // DLL unloaded meanwhile) never pulls the code from under this thread.
+    HMODULE hModule = p->hModule;
     HRESULT hr;
     try {
         hr = RunTransfer(p);
@@ -83,9 +97,7 @@ DWORD WINAPI TransferThread(void* pv) {
     InterlockedExchange(&p->lState, 4);
     if (p->hDone) SetEvent(p->hDone);
     HttpRelease(p);
-    // The thread holds this module too, so a caller that has let go (and a DLL unloaded
-    // meanwhile) never pulls the code from under it.
-    if (hModule) FreeLibraryAndExitThread(hModule, 0);
+    FreeLibraryAndExitThread(hModule, 0);
     return 0;
 }
 
@@ -168,10 +180,15 @@ HRESULT HttpSend(_HTTP_TRANSFER* p, DWORD dwTimeoutMs) {
     if (p->lState != 1 || !p->hRequest) return E_UNEXPECTED;
     int iTimeout = static_cast<int>(dwTimeoutMs);
     WinHttpSetTimeouts(p->hRequest, iTimeout, iTimeout, iTimeout, iTimeout);
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&TransferThread),
+                            &p->hModule))
+        return LastError();
     AddRef(p);
     HANDLE hThread = CreateThread(nullptr, 0, TransferThread, p, 0, nullptr);
     if (!hThread) {
         HRESULT hr = LastError();
+        FreeLibrary(p->hModule);
+        p->hModule = nullptr;
         HttpRelease(p);
         return hr;
     }
@@ -207,5 +224,15 @@ HANDLE HttpCompletionEvent(_HTTP_TRANSFER* p) {
 }
 
 void HttpAbort(_HTTP_TRANSFER* p) {
-    if (p) InterlockedExchange(&p->bAbort, 1);
+    if (!p) return;
+    HINTERNET hRequest;
+    {
+        qm::ScopedLock lock(p->csRequest);
+        InterlockedExchange(&p->bAbort, 1);
+        hRequest = p->hRequest;
+        p->hRequest = nullptr;
+    }
+    // Closing the request is how WinHTTP is told to end a call in progress at once; the
+    // transfer thread then finds no handle for its next call.
+    if (hRequest) WinHttpCloseHandle(hRequest);
 }

@@ -334,8 +334,7 @@ void ParseFeedItems(FeedItemList& items, IXMLDOMNodeList* pList, int iFormat, co
             if (pszNames[DATE2_FIELD] && wcscmp(szDate, c_szUndefined) == 0)
                 TextOf(pFound[DATE2_FIELD].get(), szDate, 100, c_szUndefined);
 
-            auto* pRecord = static_cast<_RSSFEED_DATA*>(calloc(1, sizeof(_RSSFEED_DATA)));
-            if (!pRecord) throw std::bad_alloc();
+            _RSSFEED_DATA* pRecord = NewFeedItem();
             CopyText(pRecord->szTitle, 500, szTitle);
             CopyText(pRecord->szLink, 2048, szLink);
             CopyText(pRecord->szPubDate, 100, szDate);
@@ -345,8 +344,7 @@ void ParseFeedItems(FeedItemList& items, IXMLDOMNodeList* pList, int iFormat, co
             try {
                 items.Add(pRecord);
             } catch (...) {
-                delete[] pRecord->pszDescription;
-                free(pRecord);
+                FreeFeedItem(pRecord);
                 throw std::bad_alloc();
             }
         } catch (...) {
@@ -356,12 +354,37 @@ void ParseFeedItems(FeedItemList& items, IXMLDOMNodeList* pList, int iFormat, co
     }
 }
 
+_RSSFEED_DATA* NewFeedItem() {
+    auto* pItem = static_cast<_RSSFEED_DATA*>(calloc(1, sizeof(_RSSFEED_DATA)));
+    if (!pItem) throw std::bad_alloc();
+    return pItem;
+}
+
+_RSSFEED_DATA* CopyFeedItem(const _RSSFEED_DATA* pItem) {
+    _RSSFEED_DATA* pCopy = NewFeedItem();
+    *pCopy = *pItem;
+    pCopy->pszDescription = nullptr;
+    const wchar_t* szDescription = pItem->pszDescription ? pItem->pszDescription : L"";
+    size_t cch = wcslen(szDescription) + 1;
+    try {
+        pCopy->pszDescription = new wchar_t[cch];
+    } catch (...) {
+        FreeFeedItem(pCopy);
+        throw;
+    }
+    wmemcpy(pCopy->pszDescription, szDescription, cch);
+    return pCopy;
+}
+
+void FreeFeedItem(_RSSFEED_DATA* pItem) {
+    if (!pItem) return;
+    delete[] pItem->pszDescription;
+    free(pItem);
+}
+
 void FreeFeedItems(FeedItemList& items) {
     for (unsigned int i = 0; i < items.GetCount(); ++i) {
-        _RSSFEED_DATA* pItem = items.GetAt(i);
-        if (!pItem) continue;
-        delete[] pItem->pszDescription;
-        free(pItem);
+        FreeFeedItem(items.GetAt(i));
         items.GetAt(i) = nullptr;
     }
     items.RemoveAll();

@@ -33,5 +33,10 @@ bool GetChildAttribute(IXMLDOMElement* pElement, wchar_t* szBuffer, size_t cch, 
 // is freed first). The record that receives it frees it with delete[].
 bool GetChildTextAlloc(IXMLDOMElement* pElement, wchar_t** ppszOut, const wchar_t* szName, const wchar_t* szDefault);
 
-// Frees every record in the list (with its description) and empties the list.
+// Feed item records are made and freed only here: a new zero-filled record (throws
+// std::bad_alloc), a copy with a description of its own, and the release of one
+// record, or of every record in a list (which is emptied).
+_RSSFEED_DATA* NewFeedItem();
+_RSSFEED_DATA* CopyFeedItem(const _RSSFEED_DATA* pItem);
+void FreeFeedItem(_RSSFEED_DATA* pItem);
 void FreeFeedItems(FeedItemList& items);

@@ -1,7 +1,6 @@
 #include "feed/refresh.h"
-#include "core/instance.h"
+#include "core/record.h"
 #include "feed/download.h"
-#include "presentation/icon.h"
 
 namespace {
 
@@ -10,56 +9,57 @@ bool HasActiveProfile(_DOCKLET_DATA* pData) {
     return pData->iCurrentProfile != -1 && pData->profiles.GetCount() != 0;
 }
 
-// The worker's last act: give up its handle, unless OnDestroy has taken it already.
-void FinishRefresh(_DOCKLET_DATA* pData) {
+// Sets the busy flag unless the worker was cancelled meanwhile; true when it did.
+bool BeginRefresh(_DOCKLET_DATA* pData, HANDLE hCancel) {
     qm::ScopedLock lock(pData->csState);
-    if (IsStopping(pData)) return;
-    if (pData->hRefreshThread) CloseHandle(pData->hRefreshThread);
-    pData->hRefreshThread = nullptr;
+    if (ShouldStop(pData, hCancel)) return false;
+    InterlockedExchange(&pData->bRefreshing, 1);
+    pData->iCurrentItem = -1;
+    return true;
 }
 
-// The worker. Once the instance is stopping it drops what it has and leaves: OnDestroy
+// The worker's last act, however the work ended (an exception included): the busy flag
+// goes, the dock shows the outcome and the hourly timer is armed again. A cancelled
+// worker leaves all of it to whoever cancelled it.
+void EndRefresh(_DOCKLET_DATA* pData, HANDLE hCancel, bool bResult) {
+    {
+        qm::ScopedLock lock(pData->csState);
+        if (ShouldStop(pData, hCancel)) return;
+        if (bResult && pData->items.GetCount() != 0) pData->iCurrentItem = 0;
+        InterlockedExchange(&pData->bRefreshing, 0);
+    }
+    RequestDisplayUpdate(pData);
+    ArmRefreshTimer(pData);
+}
+
+// The worker. Once cancelled or stopping it drops what it has and leaves: the owner
 // frees the profiles and items, and only the record's memory stays valid (the thread
 // holds a reference on it).
-void RefreshThreadProc(_DOCKLET_DATA* pData) {
-    if (IsStopping(pData)) return;
-    if (!HasActiveProfile(pData)) {
-        InterlockedExchange(&pData->bRefreshing, 0);
-        UpdateDockDisplay(pData);
-        ArmRefreshTimer(pData);
-        FinishRefresh(pData);
-        return;
+void RefreshThreadProc(_DOCKLET_DATA* pData, HANDLE hCancel) {
+    bool bResult = false;
+    if (HasActiveProfile(pData) && BeginRefresh(pData, hCancel)) {
+        RequestDisplayUpdate(pData);
+        try {
+            // RetrieveFeed swaps the new list in under csState, so readers never meet a
+            // freed record.
+            bResult = RetrieveFeed(pData, hCancel);
+        } catch (...) {
+            bResult = false;
+        }
     }
-    InterlockedExchange(&pData->bRefreshing, 1);
-    UpdateDockDisplay(pData);
-    {
-        qm::ScopedLock lock(pData->csState);
-        if (IsStopping(pData)) return;
-        pData->iCurrentItem = -1;
-    }
-    // RetrieveFeed swaps the new list in under csState, so readers never meet a freed
-    // record.
-    bool bResult = RetrieveFeed(pData);
-    if (IsStopping(pData)) return;
-    {
-        qm::ScopedLock lock(pData->csState);
-        if (IsStopping(pData)) return;
-        if (bResult && pData->items.GetCount() != 0) pData->iCurrentItem = 0;
-    }
-    InterlockedExchange(&pData->bRefreshing, 0);
-    UpdateDockDisplay(pData);
-    ArmRefreshTimer(pData);
-    FinishRefresh(pData);
+    EndRefresh(pData, hCancel, bResult);
 }
 
 }  // namespace
 
 void StartRefresh(_DOCKLET_DATA* pData) {
     if (!pData || IsStopping(pData)) return;
-    // Held across the thread's creation so the worker cannot finish before its handle
-    // is stored.
+    // Held across the thread's creation so the worker cannot look at the record before
+    // its handles are stored.
     qm::ScopedLock lock(pData->csState);
-    if (pData->hRefreshThread) return;
-    KillTimer(pData->hwndDocklet, IDT_REFRESH);
-    pData->hRefreshThread = StartDockletThread(pData, RefreshThreadProc);
+    if (IsWorkerRunning(pData->hRefreshThread)) return;
+    // The worker arms the timer again when it ends, through the notification window.
+    // Without that window the timer stays armed, so timed refreshes still come hourly.
+    if (pData->hwndNotify) KillTimer(pData->hwndDocklet, IDT_REFRESH);
+    StartWorker(pData, pData->hRefreshThread, RefreshThreadProc);
 }

@@ -3,11 +3,11 @@
 #include "feed/download.h"
 #include "feed/parser.h"
 
-bool CheckFeedURL(_PROFILE_DATA* pProfile) {
+bool CheckFeedURL(_PROFILE_DATA* pProfile, HANDLE hCancel) {
     if (!pProfile) return false;
-    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (hr != S_OK && hr != S_FALSE) {
-        ReportMessageF(nullptr, L"CoInitializeEx Failed (%d)", static_cast<int>(hr));
+    qm::ComApartment apartment(qm::ComApartment::COM_STA);
+    if (!apartment.ok()) {
+        ReportMessageF(nullptr, L"CoInitializeEx Failed (%d)", static_cast<int>(apartment.hr()));
         return false;
     }
     try {
@@ -16,7 +16,7 @@ bool CheckFeedURL(_PROFILE_DATA* pProfile) {
         wchar_t szURL[2049];
         CopyText(szURL, 2049, pProfile->szURL);
         qm::ComPtr<IXMLDOMDocument> pXMLDocPtr;
-        if (FetchFeedDocument(szURL, nullptr, pXMLDocPtr) != FETCH_DOCUMENT) return false;
+        if (FetchFeedDocument(szURL, hCancel, pXMLDocPtr) != FETCH_DOCUMENT) return false;
         int iFormat = GetFeedFormat(pXMLDocPtr.get());
         pProfile->iFeedFormat = iFormat;
         wchar_t szTitle[501] = {};

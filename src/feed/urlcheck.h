@@ -3,5 +3,6 @@
 #include "core/docklet.h"
 
 // True when the URL answered status 200 with an RSS or Atom document; fills an empty
-// profile title and the detected format. Runs on the calling thread.
-bool CheckFeedURL(_PROFILE_DATA* pProfile);
+// profile title and the detected format. Runs on the calling thread, dispatching its
+// messages while it waits; setting hCancel (when given) ends the wait at once with false.
+bool CheckFeedURL(_PROFILE_DATA* pProfile, HANDLE hCancel = nullptr);

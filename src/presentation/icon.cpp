@@ -1,7 +1,9 @@
 #include "presentation/icon.h"
 #include <cwchar>
+#include <memory>
+#include <new>
 #include "core/host.h"
-#include "core/instance.h"
+#include "core/record.h"
 #include "presentation/text.h"
 
 using namespace qm;
@@ -85,50 +87,64 @@ void SelectDisplayText(_DOCKLET_DATA* pData, unsigned int iInfo, wchar_t* szOut,
 
 GpBitmap* RenderIconOverlay(_DOCKLET_DATA* pData) {
     if (!pData) return nullptr;
-    // Created by GDI+ itself, so the host can dispose of it as any GDI+ image.
-    GpBitmap* pCanvas = nullptr;
-    if (GdipCreateBitmapFromScan0(OVERLAY_SIZE, OVERLAY_SIZE, 0, PixelFormat32bppARGB, nullptr, &pCanvas) !=
+    // Created by GDI+ itself, so the host can dispose of it as any GDI+ image; held until
+    // it is handed out, so a failure while drawing releases it.
+    GdipBitmapPtr canvas;
+    if (GdipCreateBitmapFromScan0(OVERLAY_SIZE, OVERLAY_SIZE, 0, PixelFormat32bppARGB, nullptr, canvas.put()) !=
         Gdiplus::Ok)
         return nullptr;
-    GdipGraphicsPtr g;
-    if (GdipGetImageGraphicsContext(pCanvas, g.put()) != Gdiplus::Ok) return pCanvas;
-    GdipSetInterpolationMode(g.get(), Gdiplus::InterpolationModeHighQuality);
-    GdipSetSmoothingMode(g.get(), Gdiplus::SmoothingModeAntiAlias);
-    if (pData->iDockletInfo & INFO_HIDE) return pCanvas;
+    {
+        GdipGraphicsPtr g;
+        if (GdipGetImageGraphicsContext(canvas.get(), g.put()) != Gdiplus::Ok) return canvas.release();
+        GdipSetInterpolationMode(g.get(), Gdiplus::InterpolationModeHighQuality);
+        GdipSetSmoothingMode(g.get(), Gdiplus::SmoothingModeAntiAlias);
+        if (pData->iDockletInfo & INFO_HIDE) return canvas.release();
 
-    wchar_t* szText = new wchar_t[c_cchDisplayText];
-    SelectDisplayText(pData, pData->iDockletInfo, szText, c_cchDisplayText);
-    wchar_t szFont[32];
-    CopyText(szFont, 32, pData->szFontName);
-    DrawLabelText(g.get(), szText, szFont, Gdiplus::FontStyleBold, pData->crFontColor, pData->crBackgroundColor,
-                  pData->bFontAlpha, pData->bBackgroundAlpha, Gdiplus::StringAlignmentCenter,
-                  Gdiplus::StringAlignmentCenter, 2.0f * static_cast<float>(pData->iFontSize),
-                  pData->bFramedBackground == 1, pData->bRoundedCorners == 1, c_rcIconText);
-    delete[] szText;
-    return pCanvas;
+        std::unique_ptr<wchar_t[]> szText(new wchar_t[c_cchDisplayText]);
+        SelectDisplayText(pData, pData->iDockletInfo, szText.get(), c_cchDisplayText);
+        wchar_t szFont[32];
+        CopyText(szFont, 32, pData->szFontName);
+        DrawLabelText(g.get(), szText.get(), szFont, Gdiplus::FontStyleBold, pData->crFontColor,
+                      pData->crBackgroundColor, pData->bFontAlpha, pData->bBackgroundAlpha,
+                      Gdiplus::StringAlignmentCenter, Gdiplus::StringAlignmentCenter,
+                      2.0f * static_cast<float>(pData->iFontSize), pData->bFramedBackground == 1,
+                      pData->bRoundedCorners == 1, c_rcIconText);
+    }
+    return canvas.release();
 }
 
 void UpdateDockDisplay(_DOCKLET_DATA* pData) {
     if (!pData) return;
     // One update at a time per instance, so the label and overlay of two updates never
     // interleave; an instance being destroyed gets no more updates.
-    ScopedLock lock(pData->csDisplay);
+    DisplayLock lock(pData);
     if (IsStopping(pData)) return;
-
-    char* szLabel = new char[c_cbLabel];
-    szLabel[0] = 0;
-    if (!(pData->iLabelInfo & INFO_HIDE)) {
-        wchar_t* szText = new wchar_t[c_cchDisplayText];
-        SelectDisplayText(pData, pData->iLabelInfo, szText, c_cchDisplayText);
-        // Cut at a character boundary to at most 500 bytes.
-        WideToAnsi(szLabel, c_cbLabel, szText);
-        delete[] szText;
+    try {
+        std::unique_ptr<char[]> szLabel(new char[c_cbLabel]);
+        szLabel[0] = 0;
+        if (!(pData->iLabelInfo & INFO_HIDE)) {
+            std::unique_ptr<wchar_t[]> szText(new wchar_t[c_cchDisplayText]);
+            SelectDisplayText(pData, pData->iLabelInfo, szText.get(), c_cchDisplayText);
+            // Cut at a character boundary to at most 500 bytes.
+            WideToAnsi(szLabel.get(), c_cbLabel, szText.get());
+        }
+        HostSetLabel(pData->hwndDocklet, szLabel.get());
+        // The host deletes the overlay when it no longer needs it.
+        HostSetImageOverlay(pData->hwndDocklet, RenderIconOverlay(pData), TRUE);
+    } catch (...) {
+        // Out of memory: the dock keeps what it showed.
     }
-    HostSetLabel(pData->hwndDocklet, szLabel);
-    delete[] szLabel;
+}
 
-    // The host deletes the overlay when it no longer needs it.
-    HostSetImageOverlay(pData->hwndDocklet, RenderIconOverlay(pData), TRUE);
+void SetStaticBitmap(HWND hDlg, int iControl, HBITMAP hBitmap) {
+    HBITMAP hOld = reinterpret_cast<HBITMAP>(
+        SendDlgItemMessageW(hDlg, iControl, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(hBitmap)));
+    // The control hands back the picture it showed before; ours to release. A control
+    // that keeps a copy of a 32-bit picture leaves the one we gave it to us as well.
+    if (hOld && hOld != hBitmap) DeleteObject(hOld);
+    if (!hBitmap) return;
+    HBITMAP hShown = reinterpret_cast<HBITMAP>(SendDlgItemMessageW(hDlg, iControl, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    if (hShown != hBitmap) DeleteObject(hBitmap);
 }
 
 HBITMAP CreateMenuBitmap(const wchar_t* szImage) {
@@ -178,14 +194,7 @@ void SetImagePreview(HWND hDlg, int iControl, const wchar_t* szImage, int iEdge)
         GdipImagePtr thumb(pThumb);
         hBitmap = ToHBitmap(static_cast<GpBitmap*>(thumb.get()));
     }
-    if (!hBitmap) return;
-    HBITMAP hOld = reinterpret_cast<HBITMAP>(
-        SendDlgItemMessageW(hDlg, iControl, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(hBitmap)));
-    // The control hands back the picture it showed before; ours to release. A control
-    // that keeps a copy of a 32-bit picture leaves the one we gave it to us as well.
-    if (hOld && hOld != hBitmap) DeleteObject(hOld);
-    HBITMAP hShown = reinterpret_cast<HBITMAP>(SendDlgItemMessageW(hDlg, iControl, STM_GETIMAGE, IMAGE_BITMAP, 0));
-    if (hShown != hBitmap) DeleteObject(hBitmap);
+    if (hBitmap) SetStaticBitmap(hDlg, iControl, hBitmap);
 }
 
 HRESULT CreateIconFromBitmap(HDC hdc, HBITMAP hBitmap, COLORREF crTransparent, HICON* phIconOut) {

@@ -8,15 +8,20 @@
 #define MENU_PICTURE_SIZE 16
 
 // Sets the dock label and hands a freshly drawn overlay to the host. Safe from any
-// thread; updates of one instance never interleave.
+// thread; updates of one instance never interleave. Never throws.
 void UpdateDockDisplay(_DOCKLET_DATA* pData);
 // The text that the bit set iInfo (iDockletInfo or iLabelInfo) asks for, into szOut.
 void SelectDisplayText(_DOCKLET_DATA* pData, unsigned int iInfo, wchar_t* szOut, size_t cchOut);
-// A new 256 x 256 overlay bitmap with the icon text; the caller owns it.
+// A new 256 x 256 overlay bitmap with the icon text; the caller owns it. May throw
+// std::bad_alloc (nothing leaks then).
 qm::GpBitmap* RenderIconOverlay(_DOCKLET_DATA* pData);
 // A 16 x 16 bitmap of the image file for menus, or null. The caller deletes it.
 HBITMAP CreateMenuBitmap(const wchar_t* szImage);
 // Shows the image file scaled to fit an iEdge x iEdge square in a picture control.
 void SetImagePreview(HWND hDlg, int iControl, const wchar_t* szImage, int iEdge);
+// Gives a picture control hBitmap (ours; null clears it) and releases the picture the
+// control showed before, and hBitmap itself when the control keeps a copy instead.
+// Dialogs call it with null when they close, so their last picture is released too.
+void SetStaticBitmap(HWND hDlg, int iControl, HBITMAP hBitmap);
 // Makes an icon of hBitmap with crTransparent as the transparent colour.
 HRESULT CreateIconFromBitmap(HDC hdc, HBITMAP hBitmap, COLORREF crTransparent, HICON* phIconOut);

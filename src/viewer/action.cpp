@@ -2,7 +2,7 @@
 #include <shellapi.h>
 #include <cwchar>
 #include "core/host.h"
-#include "core/instance.h"
+#include "core/record.h"
 #include "presentation/icon.h"
 #include "viewer/viewer.h"
 
@@ -123,10 +123,11 @@ void DoItemAction(_DOCKLET_DATA* pData) {
         // The instance may be destroyed from inside the viewer's modal loop (the host's
         // calls arrive through it); this reference keeps the record's memory valid for
         // the callers still on the stack until the loop has unwound.
-        AddRefDocklet(pData);
-        DialogBoxParamW(pData->hInstance, MAKEINTRESOURCEW(IDD_VIEWER), pData->hwndDocklet, ViewerDlgProc,
-                        reinterpret_cast<LPARAM>(pData));
-        ReleaseDocklet(pData);
+        {
+            DockletRef ref(pData);
+            DialogBoxParamW(pData->hInstance, MAKEINTRESOURCEW(IDD_VIEWER), pData->hwndDocklet, ViewerDlgProc,
+                            reinterpret_cast<LPARAM>(pData));
+        }
         break;
     case ITEM_LAUNCH_SHELL:
     case ITEM_LAUNCH_APPLICATION:

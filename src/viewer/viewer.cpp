@@ -2,7 +2,8 @@
 #include <exdisp.h>
 #include <cwchar>
 #include <new>
-#include "core/instance.h"
+#include "core/record.h"
+#include "feed/parser.h"
 #include "presentation/icon.h"
 #include "resources/viewer_ids.h"
 #include "viewer/axhost.h"
@@ -19,12 +20,6 @@ const DWORD c_dwPageThreadWait = 2000;
 
 _DOCKLET_DATA* ViewerData(HWND hDlg) {
     return static_cast<_DOCKLET_DATA*>(GetPropW(hDlg, c_szDataProp));
-}
-
-// True when the calling thread is the instance's page thread of record. Called under
-// csState; whoever takes hPageThread away disowns the thread.
-bool OwnsPageThread(const _DOCKLET_DATA* pData) {
-    return pData->hPageThread && GetThreadId(pData->hPageThread) == GetCurrentThreadId();
 }
 
 void RecordPlacement(HWND hDlg, _DOCKLET_DATA* pData) {
@@ -51,40 +46,35 @@ void LayoutControls(HWND hDlg) {
 }
 
 // Ends this viewer's part in the instance: records the placement (unless it was closed
-// by minimising), stops the page thread, deletes the page file, destroys the browser
-// control while the instance's OLE and window class are still there, and lets go of the
-// instance. Idempotent: the second call finds no "lpData".
+// by minimising), stops the page thread, destroys the browser control while the
+// instance's OLE and window class are still there (and before the page it may hold
+// open is deleted), deletes the page file and lets go of the instance. Idempotent: the
+// second call finds no "lpData".
 void DetachViewer(HWND hDlg, bool bRecordPlacement) {
     _DOCKLET_DATA* pData = ViewerData(hDlg);
     if (!pData) return;
     if (bRecordPlacement) RecordPlacement(hDlg, pData);
     RemovePropW(hDlg, c_szDataProp);
 
-    HANDLE hThread;
+    DockletWorker page;
     {
         qm::ScopedLock lock(pData->csState);
-        hThread = pData->hPageThread;
-        pData->hPageThread = nullptr;
+        CancelWorker(pData->hPageThread);
+        page = std::move(pData->hPageThread);
         if (pData->hwndViewer == hDlg) pData->hwndViewer = nullptr;
     }
-    if (hThread) {
-        // The thread may still be sending to this window; the wait answers those sends.
-        WaitForDockletThread(hThread, c_dwPageThreadWait);
-        CloseHandle(hThread);
+    if (page.hThread) {
+        // The thread may still be sending to this window; the join answers those sends.
+        JoinWorker(page, GetTickCount() + c_dwPageThreadWait);
         InterlockedExchange(&pData->bLoadingPage, 0);
         if (!IsStopping(pData)) UpdateDockDisplay(pData);
     }
-    wchar_t* pszPageFile;
+    if (HWND hwndBrowser = GetDlgItem(hDlg, IDC_BROWSER)) DestroyWindow(hwndBrowser);
+    qm::UniqueOwnedFile pageFile;
     {
         qm::ScopedLock lock(pData->csState);
-        pszPageFile = pData->pszPageFile;
-        pData->pszPageFile = nullptr;
+        pageFile = std::move(pData->pszPageFile);
     }
-    if (pszPageFile) {
-        DeleteFileW(pszPageFile);
-        delete[] pszPageFile;
-    }
-    if (HWND hwndBrowser = GetDlgItem(hDlg, IDC_BROWSER)) DestroyWindow(hwndBrowser);
 }
 
 void CloseViewer(HWND hDlg, bool bRecordPlacement) {
@@ -98,7 +88,7 @@ void NavigateToPage(HWND hDlg, _DOCKLET_DATA* pData) {
     {
         qm::ScopedLock lock(pData->csState);
         if (!pData->pszPageFile) return;
-        CopyText(szPath, PAGE_PATH_MAX + 1, pData->pszPageFile);
+        CopyText(szPath, PAGE_PATH_MAX + 1, pData->pszPageFile.get());
     }
     WIN32_FIND_DATAW fd;
     HANDLE hFind = FindFirstFileExW(szPath, FindExInfoStandard, &fd, FindExSearchNameMatch, nullptr, 0);
@@ -120,7 +110,7 @@ void OnInitDialog(HWND hDlg, _DOCKLET_DATA* pData) {
     HICON hIcon = nullptr;
     {
         qm::WindowDC dc(pData->hwndDocklet);
-        CreateIconFromBitmap(dc.get(), pData->hMenuBitmap, GetSysColor(COLOR_MENU), &hIcon);
+        CreateIconFromBitmap(dc.get(), pData->hMenuBitmap.get(), GetSysColor(COLOR_MENU), &hIcon);
     }
     if (hIcon) {
         SetPropW(hDlg, c_szIconProp, hIcon);
@@ -134,9 +124,9 @@ void OnInitDialog(HWND hDlg, _DOCKLET_DATA* pData) {
     else
         CenterWindow(hDlg, 1, VIEWER_MIN_WIDTH, VIEWER_MIN_HEIGHT);
 
-    // The handle is stored before the thread can look for it.
+    // The handles are stored before the thread can look for them.
     qm::ScopedLock lock(pData->csState);
-    pData->hPageThread = StartDockletThread(pData, [](_DOCKLET_DATA* p) { PageThreadProc(p); });
+    StartWorker(pData, pData->hPageThread, [](_DOCKLET_DATA* p, HANDLE hCancel) { PageThreadProc(p, hCancel); });
 }
 
 void OnDestroy(HWND hDlg) {
@@ -158,24 +148,13 @@ struct PageSource {
     wchar_t szCaption[501] = {};
     FeedItemList items;  // owned copies
 
-    ~PageSource() {
-        for (unsigned int i = 0; i < items.GetCount(); ++i) {
-            delete[] items.GetAt(i)->pszDescription;
-            delete items.GetAt(i);
-        }
-    }
+    ~PageSource() { FreeFeedItems(items); }
     void AddCopy(const _RSSFEED_DATA* pItem) {
-        auto* pCopy = new _RSSFEED_DATA(*pItem);
-        pCopy->pszDescription = nullptr;
-        const wchar_t* szDescription = pItem->pszDescription ? pItem->pszDescription : L"";
-        size_t cch = wcslen(szDescription) + 1;
+        _RSSFEED_DATA* pCopy = CopyFeedItem(pItem);
         try {
-            pCopy->pszDescription = new wchar_t[cch];
-            wmemcpy(pCopy->pszDescription, szDescription, cch);
             items.Add(pCopy);
         } catch (...) {
-            delete[] pCopy->pszDescription;
-            delete pCopy;
+            FreeFeedItem(pCopy);
             throw;
         }
     }
@@ -204,82 +183,62 @@ bool ReadPageSource(_DOCKLET_DATA* pData, PageSource& source) {
     return true;
 }
 
-// Gives up the thread's own handle if it still holds it. Called under csState.
-void ReleaseOwnHandle(_DOCKLET_DATA* pData) {
-    if (!OwnsPageThread(pData)) return;
-    CloseHandle(pData->hPageThread);
-    pData->hPageThread = nullptr;
-}
-
-bool StillOwned(_DOCKLET_DATA* pData) {
+bool StillOwned(_DOCKLET_DATA* pData, HANDLE hCancel) {
     qm::ScopedLock lock(pData->csState);
-    return OwnsPageThread(pData) && !IsStopping(pData);
+    return !ShouldStop(pData, hCancel);
 }
 
 }  // namespace
 
-DWORD PageThreadProc(_DOCKLET_DATA* pData) {
+DWORD PageThreadProc(_DOCKLET_DATA* pData, HANDLE hCancel) {
     if (!pData) return 1;
     PageSource source;
     {
         qm::ScopedLock lock(pData->csState);
-        if (!OwnsPageThread(pData) || IsStopping(pData)) return 0;
+        if (ShouldStop(pData, hCancel)) return 0;
         bool bShow;
         try {
             bShow = ReadPageSource(pData, source);
         } catch (...) {
             bShow = false;
         }
-        if (!bShow) {
-            ReleaseOwnHandle(pData);
-            return 1;
-        }
+        if (!bShow) return 1;
     }
 
     InterlockedExchange(&pData->bLoadingPage, 1);
     UpdateDockDisplay(pData);
 
-    wchar_t* pszPage = nullptr;
-    BOOL bWritten = FALSE;
-    if (StillOwned(pData)) {
+    qm::UniqueOwnedFile page;
+    if (StillOwned(pData, hCancel)) {
         // Window work happens on the viewer's thread through these sends.
         SendDlgItemMessageW(source.hwndViewer, IDC_BROWSER, AXM_INPLACE, 1, 0);
         if (source.bCaption) SetWindowTextW(source.hwndViewer, source.szCaption);
         try {
+            wchar_t* pszPage = nullptr;
+            BOOL bWritten = FALSE;
             if (source.bCaption && source.iViewMode == 0)
                 bWritten = WriteAllItemsPage(source.items, &pszPage);
             else if (source.bCaption && source.iViewMode == 1)
                 bWritten = WriteItemPage(source.items.GetAt(0), &pszPage);
+            if (bWritten) page.reset(pszPage);
         } catch (...) {
-            bWritten = FALSE;
         }
-        if (!bWritten) pszPage = nullptr;
     }
 
     bool bOwned = false;
     {
         qm::ScopedLock lock(pData->csState);
-        if (OwnsPageThread(pData) && !IsStopping(pData)) {
+        if (!ShouldStop(pData, hCancel)) {
             bOwned = true;
-            if (pszPage) {
-                wchar_t* pszOld = pData->pszPageFile;
-                pData->pszPageFile = pszPage;
-                pszPage = nullptr;
-                if (pszOld) {
-                    DeleteFileW(pszOld);
-                    delete[] pszOld;
-                }
+            if (page) {
+                // The page replaces (and deletes) one shown before.
+                pData->pszPageFile = std::move(page);
                 PostMessageW(source.hwndViewer, WM_QM_NAVIGATE, 0, 0);
             }
             InterlockedExchange(&pData->bLoadingPage, 0);
-            ReleaseOwnHandle(pData);
         }
     }
-    // A viewer that closed meanwhile no longer deletes a page it never received.
-    if (pszPage) {
-        DeleteFileW(pszPage);
-        delete[] pszPage;
-    }
+    // A viewer that closed meanwhile never receives the page; it is deleted here.
     if (bOwned) UpdateDockDisplay(pData);
     return 0;
 }

@@ -18,8 +18,9 @@
 // touches the instance then.
 INT_PTR CALLBACK ViewerDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
 // The page thread's work for the viewer in hwndViewer: caption, page, navigation
-// request. 0 after a run, 1 when there was nothing to show (no current item).
-DWORD PageThreadProc(_DOCKLET_DATA* pData);
+// request. 0 after a run, 1 when there was nothing to show (no current item). Once
+// hCancel is set (the viewer closed) it hands nothing over and deletes what it wrote.
+DWORD PageThreadProc(_DOCKLET_DATA* pData, HANDLE hCancel);
 // Centres hwnd on the screen (iMode 1) or on its parent, resizing it first when both
 // iWidth and iHeight are above 0, and keeps it on the screen (its left and top edges
 // give way when it is larger). 0 for a null window, else 1.

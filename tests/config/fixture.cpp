@@ -3,7 +3,7 @@
 bool g_bFeedValid = true;
 int g_iChecks = 0;
 
-bool FakeCheckFeedURL(_PROFILE_DATA* pProfile) {
+bool FakeCheckFeedURL(_PROFILE_DATA* pProfile, HANDLE) {
     ++g_iChecks;
     if (!g_bFeedValid) return false;
     if (!pProfile->szTitle[0]) CopyText(pProfile->szTitle, 501, L"Feed Title");
@@ -16,14 +16,6 @@ std::wstring Wide(const std::string& s) {
     MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, sz, 1024);
     return sz;
 }
-
-namespace {
-bool RefreshIdle(void* p) {
-    auto* pData = static_cast<_DOCKLET_DATA*>(p);
-    qm::ScopedLock lock(pData->csState);
-    return !pData->hRefreshThread;
-}
-}  // namespace
 
 void ConfigTest::SetUp() {
     temp = MakeTempFolder("config");
@@ -41,9 +33,9 @@ void ConfigTest::SetUp() {
 
 void ConfigTest::TearDown() {
     // A restore's hand-over starts a refresh of the live instance; let it end first.
-    PumpUntil(5000, RefreshIdle, pLive);
+    WaitForWorker(pLive->hRefreshThread, 5000);
+    StopWorkers(pLive, 5000);
     FreeProfiles(pLive->profiles);
-    if (pLive->hMenuBitmap) DeleteObject(pLive->hMenuBitmap);
     ReleaseDocklet(pLive);
     DestroyWindow(hwnd);
     g_pfnCheckFeedURL = CheckFeedURL;

@@ -8,8 +8,9 @@
 #include <vector>
 #include "config/config.h"
 #include "config/driver.h"
-#include "core/entry.h"
-#include "core/instance.h"
+#include "app/entry.h"
+#include "core/record.h"
+#include "app/instance.h"
 #include "core/message.h"
 #include "core/settings.h"
 #include "feed/urlcheck.h"
@@ -19,7 +20,7 @@
 // The URL check of the tests: answers g_bFeedValid, fills an empty title like a feed.
 extern bool g_bFeedValid;
 extern int g_iChecks;
-bool FakeCheckFeedURL(_PROFILE_DATA* pProfile);
+bool FakeCheckFeedURL(_PROFILE_DATA* pProfile, HANDLE);
 
 struct ConfigTest : testing::Test {
     HWND hwnd = nullptr;

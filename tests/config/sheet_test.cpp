@@ -131,14 +131,14 @@ TEST_F(ConfigTest, MenuPictureIsRebuiltOnlyWhenTheMenuIconChanged) {
     // Without a profile the docklet-wide images count; OK without a change keeps the
     // menu picture, a Reset of the menu icon rebuilds it.
     HBITMAP hKeep = CreateBitmap(16, 16, 1, 32, nullptr);
-    pLive->hMenuBitmap = hKeep;
+    pLive->hMenuBitmap.reset(hKeep);
     CopyText(pLive->szMenuIcon, 270, L"C:\\img\\old-menu.png");
     ASSERT_TRUE(Configure({WaitSheet(), PressSheet(PSBTN_OK), WaitDialogGone(L"Configure Quillmere")}));
-    EXPECT_EQ(pLive->hMenuBitmap, hKeep);
+    EXPECT_EQ(pLive->hMenuBitmap.get(), hKeep);
     ASSERT_TRUE(Configure({WaitSheet(), Tab(1), Do([&] { Click(Page(1), IDC_MENU_RESET); }), PressSheet(PSBTN_OK),
                            WaitDialogGone(L"Configure Quillmere")}));
     // The picture was replaced (the stand-in renderer gives none).
-    EXPECT_NE(pLive->hMenuBitmap, hKeep);
+    EXPECT_NE(pLive->hMenuBitmap.get(), hKeep);
     EXPECT_NE(std::wstring(pLive->szMenuIcon).find(L"Docklets\\Quillmere\\icons\\menu.png"), std::wstring::npos);
     EXPECT_EQ(GetObjectType(hKeep), 0u) << "the old picture is deleted";
 }

@@ -2,7 +2,8 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
-#include "core/instance.h"
+#include "core/record.h"
+#include "app/instance.h"
 #include "core/settings.h"
 #include "support/testhost.h"
 

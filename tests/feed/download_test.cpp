@@ -2,7 +2,8 @@
 // download, and hostile documents.
 #include "support/httpserver.h"
 #include <gtest/gtest.h>
-#include "core/instance.h"
+#include "core/record.h"
+#include "app/instance.h"
 #include "core/settings.h"
 #include <winhttp.h>
 #include <psapi.h>

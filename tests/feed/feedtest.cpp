@@ -1,6 +1,7 @@
 #include "feedtest.h"
 #include <cstdio>
-#include "core/instance.h"
+#include "core/record.h"
+#include "app/instance.h"
 #include "core/settings.h"
 #include "feed/parser.h"
 

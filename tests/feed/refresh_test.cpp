@@ -3,7 +3,8 @@
 #include "support/httpserver.h"
 #include <gtest/gtest.h>
 #include <atomic>
-#include "core/instance.h"
+#include "core/record.h"
+#include "app/instance.h"
 #include "core/message.h"
 #include "core/settings.h"
 #include "feed/download.h"
@@ -13,12 +14,6 @@
 #include "support/testhost.h"
 
 namespace {
-
-bool Idle(void* p) {
-    auto* pData = static_cast<_DOCKLET_DATA*>(p);
-    qm::ScopedLock lock(pData->csState);
-    return !pData->hRefreshThread;
-}
 
 bool Busy(void* p) {
     return static_cast<_DOCKLET_DATA*>(p)->bRefreshing == 1;
@@ -41,7 +36,7 @@ struct RefreshTest : testing::Test {
     _DOCKLET_DATA* Create(HWND hwndDock) {
         _DOCKLET_DATA* p = CreateDocklet(hwndDock, GetModuleHandleW(nullptr), nullptr, nullptr);
         EXPECT_NE(p, nullptr);
-        EXPECT_TRUE(PumpUntil(5000, Idle, p));
+        EXPECT_TRUE(WaitForWorker(p->hRefreshThread, 5000));
         PumpFor(20);
         return p;
     }
@@ -55,7 +50,7 @@ struct RefreshTest : testing::Test {
     }
     void Refresh(_DOCKLET_DATA* p) {
         StartRefresh(p);
-        ASSERT_TRUE(PumpUntil(20000, Idle, p));
+        ASSERT_TRUE(WaitForWorker(p->hRefreshThread, 20000));
         PumpFor(20);
     }
 };
@@ -125,7 +120,7 @@ TEST_F(RefreshTest, BusyWhileDownloadingAndASecondStartIsDropped) {
     EXPECT_EQ(pData->iCurrentItem, -1);
     EXPECT_FALSE(KillTimer(hwnd, IDT_REFRESH));  // disarmed while the worker runs
     StartRefresh(pData);                         // dropped, not queued
-    ASSERT_TRUE(PumpUntil(10000, Idle, pData));
+    ASSERT_TRUE(WaitForWorker(pData->hRefreshThread, 10000));
     PumpFor(20);
     EXPECT_EQ(pData->bRefreshing, 0);
     EXPECT_EQ(pData->iCurrentItem, 0);
@@ -159,8 +154,8 @@ TEST_F(RefreshTest, TwoInstancesRefreshIndependently) {
     AddProfile(p2, two.Url());
     StartRefresh(pData);
     StartRefresh(p2);
-    EXPECT_TRUE(PumpUntil(20000, Idle, pData));
-    EXPECT_TRUE(PumpUntil(20000, Idle, p2));
+    EXPECT_TRUE(WaitForWorker(pData->hRefreshThread, 20000));
+    EXPECT_TRUE(WaitForWorker(p2->hRefreshThread, 20000));
     PumpFor(20);
     EXPECT_EQ(pData->items.GetCount(), 1u);
     EXPECT_EQ(p2->items.GetCount(), 7u);
@@ -228,7 +223,7 @@ TEST_F(RefreshTest, DestroyWhileTheWorkerShowsAMessageBox) {
     DWORD dwThreadId = 0;
     {
         qm::ScopedLock lock(p->csState);
-        dwThreadId = GetThreadId(p->hRefreshThread);
+        dwThreadId = GetThreadId(p->hRefreshThread.hThread.get());
     }
     struct Find {
         static BOOL CALLBACK Any(HWND, LPARAM l) {

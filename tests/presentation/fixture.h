@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 #include "core/gdiplus.h"
-#include "core/instance.h"
+#include "app/commands.h"
+#include "app/instance.h"
+#include "core/record.h"
 #include "core/settings.h"
 #include "feed/parser.h"
+#include "presentation/icon.h"
 #include "support/testhost.h"
 
 // A record with the default settings and a window of this thread as its dock icon.
@@ -20,13 +23,14 @@ struct Docklet {
         LoadSettings(p, nullptr, nullptr);
         p->hwndDocklet = hwnd;
         p->dwUIThreadId = GetCurrentThreadId();
+        p->pfnUpdateDisplay = UpdateDockDisplay;
         p->iCurrentItem = -1;
     }
     ~Docklet() {
         WaitIdle();
+        StopWorkers(p, 5000);
         FreeFeedItems(p->items);
         FreeProfiles(p->profiles);
-        if (p->hMenuBitmap) DeleteObject(p->hMenuBitmap);
         ReleaseDocklet(p);
         DestroyWindow(hwnd);
     }
@@ -35,7 +39,7 @@ struct Docklet {
     _DOCKLET_DATA* operator->() const { return p; }
 
     void AddItem(const wchar_t* szTitle, const wchar_t* szLink = L"http://example.test/item") {
-        auto* pItem = static_cast<_RSSFEED_DATA*>(calloc(1, sizeof(_RSSFEED_DATA)));
+        _RSSFEED_DATA* pItem = NewFeedItem();
         CopyText(pItem->szTitle, 501, szTitle);
         CopyText(pItem->szLink, 2049, szLink);
         CopyText(pItem->szPubDate, 101, L"undefined");
@@ -53,9 +57,7 @@ struct Docklet {
         return pProfile;
     }
     // Waits for a refresh worker to end (the stub download fails at once).
-    bool WaitIdle(DWORD dwMs = 5000) {
-        return PumpUntil(dwMs, [](void* v) { return static_cast<_DOCKLET_DATA*>(v)->hRefreshThread == nullptr; }, p);
-    }
+    bool WaitIdle(DWORD dwMs = 5000) { return WaitForWorker(p->hRefreshThread, dwMs); }
 };
 
 // The pixels of a GDI+ bitmap as ARGB values.

@@ -107,7 +107,7 @@ std::vector<Entry> MenuDriver::s_seen;
 TEST(ItemMenu, EntriesIdentifiersFlagsAndPictures) {
     Docklet d;
     Fill(d, 3);
-    d->hMenuBitmap = CreateBitmap(16, 16, 1, 32, nullptr);
+    d->hMenuBitmap.reset(CreateBitmap(16, 16, 1, 32, nullptr));
     std::vector<Entry> e = ItemMenu(d);
     ASSERT_EQ(e.size(), 8u);
     UINT ids[] = {1, 2, 3, 4, 5, 100, 101, 102};
@@ -119,15 +119,15 @@ TEST(ItemMenu, EntriesIdentifiersFlagsAndPictures) {
     EXPECT_FALSE(e[1].disabled);
     EXPECT_TRUE(e[2].separator);
     EXPECT_EQ(e[3].text, L"View all items");
-    EXPECT_EQ(e[3].hbmChecked, d->hMenuBitmap);
-    EXPECT_EQ(e[3].hbmUnchecked, d->hMenuBitmap);
+    EXPECT_EQ(e[3].hbmChecked, d->hMenuBitmap.get());
+    EXPECT_EQ(e[3].hbmUnchecked, d->hMenuBitmap.get());
     EXPECT_TRUE(e[4].separator);
     for (int i = 0; i < 3; ++i) {
         const Entry& item = e[5 + i];
         EXPECT_EQ(item.text, L"Item " + std::to_wstring(i));
         EXPECT_TRUE(item.checked);
         EXPECT_FALSE(item.disabled);
-        EXPECT_EQ(item.hbmChecked, d->hMenuBitmap);
+        EXPECT_EQ(item.hbmChecked, d->hMenuBitmap.get());
     }
     EXPECT_EQ(e[0].hbmChecked, nullptr);
     EXPECT_EQ(e[1].hbmChecked, nullptr);
@@ -254,7 +254,7 @@ TEST(ItemMenu, OtherIdentifiersAndItemsNoLongerThereDoNothing) {
     EXPECT_EQ(d->iCurrentItem, 1);
     EXPECT_EQ(d->iViewMode, 7);
     EXPECT_TRUE(HostSnapshot().calls.empty());
-    EXPECT_EQ(d->hRefreshThread, nullptr);
+    EXPECT_FALSE(d->hRefreshThread.hThread);
 }
 
 TEST(ItemMenu, NullInstanceAndNoFeedConfigured) {
@@ -380,7 +380,7 @@ TEST(ContextMenu, EachCommand) {
     for (int id : {0, -3, 3, 4, 5, 8, 999, 1000, 1001, 7000}) ActOnContextMenu(d.p, id);
     EXPECT_TRUE(HostSnapshot().calls.empty());
     EXPECT_EQ(d->iCurrentProfile, 0);
-    EXPECT_EQ(d->hRefreshThread, nullptr);
+    EXPECT_FALSE(d->hRefreshThread.hThread);
     ActOnContextMenu(d.p, IDM_CONTEXT_UPDATE);
     EXPECT_TRUE(d.WaitIdle());
     EXPECT_EQ(HostCalls("DockletSetLabel").front().text, "Retrieving RSS Feed...");
@@ -410,8 +410,8 @@ TEST(ProfileSwitch, ClosesTheViewerFirstResolvesImagesInPlaceAndRefreshes) {
     d.AddProfile(L"Third");
     d->iCurrentProfile = 1;
     d->iCurrentItem = 1;
-    d->hMenuBitmap = CreateBitmap(16, 16, 1, 32, nullptr);
-    HBITMAP hOldPicture = d->hMenuBitmap;
+    d->hMenuBitmap.reset(CreateBitmap(16, 16, 1, 32, nullptr));
+    HBITMAP hOldPicture = d->hMenuBitmap.get();
 
     WNDCLASSW wc = {};
     wc.lpfnWndProc = ViewerProc;
@@ -427,7 +427,7 @@ TEST(ProfileSwitch, ClosesTheViewerFirstResolvesImagesInPlaceAndRefreshes) {
     EXPECT_EQ(d->hwndViewer, nullptr);
     EXPECT_EQ(d->iCurrentProfile, 2);
     EXPECT_EQ(d->iCurrentItem, -1);
-    EXPECT_EQ(d->items.GetCount(), 2u);  // the old items stay until the refresh
+    EXPECT_EQ(d->items.GetCount(), 0u);  // the old profile's items go at once
     // Both stored image names were resolved in place into the images folder.
     std::wstring background = d->profiles.GetAt(2)->szBackgroundImage;
     std::wstring menu = d->profiles.GetAt(2)->szMenuIcon;
@@ -438,8 +438,8 @@ TEST(ProfileSwitch, ClosesTheViewerFirstResolvesImagesInPlaceAndRefreshes) {
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(Wide(files[0].text), background);
     // A new menu picture from the resolved menu icon.
-    EXPECT_NE(d->hMenuBitmap, nullptr);
-    EXPECT_NE(d->hMenuBitmap, hOldPicture);
+    EXPECT_TRUE(d->hMenuBitmap);
+    EXPECT_NE(d->hMenuBitmap.get(), hOldPicture);
     EXPECT_EQ(GetObjectType(hOldPicture), 0u);  // the old one was deleted
     // A refresh started.
     EXPECT_TRUE(d.WaitIdle());
@@ -463,7 +463,7 @@ TEST(ProfileSwitch, ChoosingTheCurrentProfileOrNoProfileDoesNothing) {
     EXPECT_TRUE(HostSnapshot().calls.empty());
     EXPECT_EQ(d->iCurrentProfile, 1);
     EXPECT_EQ(d->iCurrentItem, 0);
-    EXPECT_EQ(d->hRefreshThread, nullptr);
+    EXPECT_FALSE(d->hRefreshThread.hThread);
     EXPECT_STREQ(d->profiles.GetAt(1)->szBackgroundImage, L"background.png");
 }
 
@@ -474,7 +474,7 @@ TEST(ProfileSwitch, AMissingMenuIconLeavesNoPicture) {
     CopyText(p->szMenuIcon, 270, L"C:\\no\\such\\menu-icon.png");
     ResetHost();
     SwitchProfile(d.p, 1);
-    EXPECT_EQ(d->hMenuBitmap, nullptr);
+    EXPECT_FALSE(d->hMenuBitmap);
     EXPECT_STREQ(p->szMenuIcon, L"C:\\no\\such\\menu-icon.png");
     EXPECT_TRUE(d.WaitIdle());
     KillTimer(d.hwnd, IDT_REFRESH);

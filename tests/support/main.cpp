@@ -2,7 +2,9 @@
 // has them, and messages are captured instead of shown.
 #include <gtest/gtest.h>
 #include <ole2.h>
-#include "core/instance.h"
+#include "core/gdiplus.h"
+#include "core/record.h"
+#include "app/instance.h"
 #include "support/testhost.h"
 
 int main(int argc, char** argv) {

@@ -106,6 +106,30 @@ void PumpFor(DWORD dwMs) {
     PumpUntil(dwMs, nullptr, nullptr);
 }
 
+namespace {
+void DispatchPending() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+}  // namespace
+
+bool WaitForWorker(const DockletWorker& worker, DWORD dwMs) {
+    HANDLE hThread = worker.hThread.get();
+    if (!hThread) return true;
+    DWORD start = GetTickCount();
+    for (;;) {
+        DispatchPending();
+        DWORD dwSpent = GetTickCount() - start;
+        if (dwSpent >= dwMs) return WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0;
+        if (MsgWaitForMultipleObjects(1, &hThread, FALSE, dwMs - dwSpent, QS_ALLINPUT) == WAIT_OBJECT_0) break;
+    }
+    DispatchPending();
+    return true;
+}
+
 std::string TestExeFolder() {
     char sz[MAX_PATH];
     GetModuleFileNameA(nullptr, sz, MAX_PATH);

@@ -47,6 +47,11 @@ HWND CreateDockWindow();
 // Dispatches this thread's messages for dwMs, or until done() is true.
 bool PumpUntil(DWORD dwMs, bool (*done)(void*), void* ctx);
 void PumpFor(DWORD dwMs);
+// Waits up to dwMs for the worker's thread to end, dispatching this thread's messages
+// meanwhile (workers post to the user-interface thread), then dispatches what they
+// posted. True when the thread ended (or there was none). Call on the thread that
+// starts the workers, which alone changes their handles.
+bool WaitForWorker(const DockletWorker& worker, DWORD dwMs);
 
 // Absolute Windows paths next to the test executable.
 std::string TestExeFolder();         // ends in a backslash

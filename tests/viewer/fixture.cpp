@@ -101,5 +101,5 @@ bool ViewerFixture::FileExists(const std::wstring& path) {
 
 bool ViewerFixture::PageDone() const {
     qm::ScopedLock lock(pData->csState);
-    return pData->hPageThread == nullptr;
+    return !IsWorkerRunning(pData->hPageThread);
 }

@@ -5,7 +5,8 @@
 #include <gtest/gtest.h>
 #include <functional>
 #include <string>
-#include "core/instance.h"
+#include "core/record.h"
+#include "app/instance.h"
 #include "standin.h"
 #include "support/testhost.h"
 

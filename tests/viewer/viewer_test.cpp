@@ -2,7 +2,7 @@
 #include <exdisp.h>
 #include "fixture.h"
 #include "support/sheet_closer.h"
-#include "core/entry.h"
+#include "app/entry.h"
 #include "core/gdiplus.h"
 #include "feed/parser.h"
 #include "resources/viewer_ids.h"
@@ -66,8 +66,8 @@ TEST_F(ViewerTest, ItemPageIsWrittenNavigatedOnTheUiThreadAndDeletedOnClose) {
     EXPECT_FALSE(FileExists(page));
     EXPECT_TRUE(FileExists(PagePath(L"")));  // the folder stays
     EXPECT_EQ(pData->hwndViewer, nullptr);
-    EXPECT_EQ(pData->pszPageFile, nullptr);
-    EXPECT_EQ(pData->hPageThread, nullptr);
+    EXPECT_FALSE(pData->pszPageFile);
+    EXPECT_FALSE(IsWorkerRunning(pData->hPageThread));
     EXPECT_EQ(StandIn().destroyed, 1);
     EXPECT_EQ(AXHostsAlive(), hosts);
     EXPECT_EQ(HostSnapshot().attention, 0);  // the viewer plays no attention animation
@@ -124,8 +124,8 @@ TEST_F(ViewerTest, UncreatableControlMeansNoViewer) {
     RunViewer([&](int) { bRan = true; });
     EXPECT_FALSE(bRan);
     EXPECT_EQ(pData->hwndViewer, nullptr);
-    EXPECT_EQ(pData->hPageThread, nullptr);
-    EXPECT_EQ(pData->pszPageFile, nullptr);
+    EXPECT_FALSE(IsWorkerRunning(pData->hPageThread));
+    EXPECT_FALSE(pData->pszPageFile);
     EXPECT_FALSE(FileExists(PagePath(L"item1.html")));
 }
 
@@ -224,7 +224,7 @@ TEST_F(ViewerTest, DestroyingTheInstanceFromInsideTheModalLoop) {
         DestroyDocklet(pData);  // the host's OnDestroy, dispatched by the viewer's loop
         // Everything that touches the instance has happened by now.
         EXPECT_EQ(pData->hwndViewer, nullptr);
-        EXPECT_EQ(pData->pszPageFile, nullptr);
+        EXPECT_FALSE(pData->pszPageFile);
         EXPECT_FALSE(FileExists(PagePath(L"item1.html")));
         EXPECT_EQ(AXHostsAlive(), hosts);
         EXPECT_EQ(pData->lRefs, 2);  // ours and DoItemAction's
@@ -275,12 +275,12 @@ TEST_F(ViewerTest, ClosingWhileThePageThreadIsHeldUp) {
     pData->csState.Enter();
     RunViewer([&](int) { SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0); });
     EXPECT_EQ(pData->hwndViewer, nullptr);
-    EXPECT_EQ(pData->hPageThread, nullptr);
+    EXPECT_FALSE(IsWorkerRunning(pData->hPageThread));
     pData->csState.Leave();
     for (int i = 0; i < 200 && pData->lRefs != refs; ++i) Sleep(10);
     EXPECT_EQ(pData->lRefs, refs);  // the thread ended
     EXPECT_EQ(pData->bLoadingPage, 0);
-    EXPECT_EQ(pData->pszPageFile, nullptr);
+    EXPECT_FALSE(pData->pszPageFile);
     EXPECT_FALSE(FileExists(PagePath(L"item1.html")));
     EXPECT_TRUE(StandIn().navigated.empty());
 }
@@ -291,7 +291,7 @@ TEST_F(ViewerTest, PageThreadHandsOutThePageOnlyWhileItIsStillTheViewersThread) 
     pData->hwndViewer = viewer;
     auto start = [&]() {
         qm::ScopedLock lock(pData->csState);
-        pData->hPageThread = StartDockletThread(pData, [](_DOCKLET_DATA* p) { PageThreadProc(p); });
+        StartWorker(pData, pData->hPageThread, [](_DOCKLET_DATA* p, HANDLE hCancel) { PageThreadProc(p, hCancel); });
     };
     auto waitForSend = []() {
         for (int i = 0; i < 500; ++i) {
@@ -303,15 +303,14 @@ TEST_F(ViewerTest, PageThreadHandsOutThePageOnlyWhileItIsStillTheViewersThread) 
 
     // Still its thread at the end: the path is handed out and navigation is asked for.
     start();
-    PumpUntil(3000, [](void* p) { return static_cast<ViewerTest*>(p)->PageDone(); }, this);
-    ASSERT_NE(pData->pszPageFile, nullptr);
-    EXPECT_EQ(std::wstring(pData->pszPageFile), PagePath(L"item1.html"));
-    EXPECT_TRUE(FileExists(pData->pszPageFile));
+    ASSERT_TRUE(WaitForWorker(pData->hPageThread, 3000));
+    ASSERT_TRUE(pData->pszPageFile);
+    EXPECT_EQ(std::wstring(pData->pszPageFile.get()), PagePath(L"item1.html"));
+    EXPECT_TRUE(FileExists(pData->pszPageFile.get()));
     EXPECT_EQ(Caption(viewer), L"Second item");
     EXPECT_EQ(pData->bLoadingPage, 0);
-    DeleteFileW(pData->pszPageFile);
-    delete[] pData->pszPageFile;
-    pData->pszPageFile = nullptr;
+    pData->pszPageFile.reset();
+    EXPECT_FALSE(FileExists(PagePath(L"item1.html")));
     // The thread may end before the pump above has taken its navigation request; take it
     // now, so the count below sees only what the disowned thread posts.
     MSG msg;
@@ -322,16 +321,15 @@ TEST_F(ViewerTest, PageThreadHandsOutThePageOnlyWhileItIsStillTheViewersThread) 
     SetWindowTextW(viewer, L"v");
     start();
     ASSERT_TRUE(waitForSend());  // the thread waits on its caption
-    HANDLE h;
+    DockletWorker page;
     {
         qm::ScopedLock lock(pData->csState);
-        h = pData->hPageThread;
-        pData->hPageThread = nullptr;
+        CancelWorker(pData->hPageThread);
+        page = std::move(pData->hPageThread);
     }
-    ASSERT_TRUE(WaitForDockletThread(h, 3000));
-    CloseHandle(h);
+    ASSERT_TRUE(JoinWorker(page, GetTickCount() + 3000));
     EXPECT_EQ(Caption(viewer), L"Second item");
-    EXPECT_EQ(pData->pszPageFile, nullptr);
+    EXPECT_FALSE(pData->pszPageFile);
     EXPECT_FALSE(FileExists(PagePath(L"item1.html")));
     int navigations = 0;
     while (PeekMessageW(&msg, viewer, WM_QM_NAVIGATE, WM_QM_NAVIGATE, PM_REMOVE)) ++navigations;

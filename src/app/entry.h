@@ -15,9 +15,9 @@ BOOL __stdcall OnRightButtonClick(_DOCKLET_DATA* pData, POINT* ptCursor, SIZE* s
 BOOL __stdcall OnDoubleClick(_DOCKLET_DATA* pData, POINT* ptCursor, SIZE* sizeDocklet);
 void __stdcall OnConfigure(_DOCKLET_DATA* pData);
 INT_PTR __stdcall OnAbout(_DOCKLET_DATA* pData);
-INT_PTR CALLBACK ConfigureDocklet(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK AboutDocklet(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);
 }
+// The exported dialog procedures ConfigureDocklet and AboutDocklet are the settings
+// sheet's (config/config.h).
 
 // Function types of the entry points, for hosts that load the library.
 typedef void(__stdcall* PFN_OnGetInformation)(char*, char*, int*, char*);

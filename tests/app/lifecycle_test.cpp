@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 #include <cstring>
 #include <string>
-#include "core/entry.h"
-#include "core/instance.h"
+#include "app/entry.h"
+#include "app/instance.h"
+#include "core/record.h"
 #include "support/testhost.h"
 
 namespace {
@@ -28,10 +29,6 @@ struct LifecycleTest : testing::Test {
         pfnDestroy = dll.Get<PFN_OnDestroy>("OnDestroy");
     }
     void TearDown() override { DestroyWindow(hwnd); }
-    static bool Idle(void* p) {
-        auto* pData = static_cast<_DOCKLET_DATA*>(p);
-        return !pData->hRefreshThread;
-    }
 };
 
 }  // namespace
@@ -66,7 +63,7 @@ TEST_F(LifecycleTest, NullSettingsGiveDefaultsLabelAndAnIdleRefresh) {
     // The icon is the docklet-wide image, resolved into the images folder.
     std::string image = HostSnapshot().imageFile;
     EXPECT_NE(image.find("Docklets\\Quillmere\\icons\\background.png"), std::string::npos) << image;
-    EXPECT_TRUE(PumpUntil(5000, Idle, pData));
+    EXPECT_TRUE(WaitForWorker(pData->hRefreshThread, 5000));
     PumpFor(50);
     // With no profile the worker ends at once and re-arms the timer on this thread.
     EXPECT_TRUE(KillTimer(hwnd, IDT_REFRESH));
@@ -84,18 +81,18 @@ TEST_F(LifecycleTest, ExportFilesReportsTheImagesFolderOnce) {
     EXPECT_EQ(out[0], 'z');
     EXPECT_TRUE(pfnExport(pData, out, 0));
     EXPECT_STREQ(out, ".\\Docklets\\Quillmere\\icons");
-    PumpUntil(5000, Idle, pData);
+    WaitForWorker(pData->hRefreshThread, 5000);
     pfnDestroy(pData, hwnd);
 }
 
 TEST_F(LifecycleTest, OtherMessagesAndClicksDoNothing) {
     _DOCKLET_DATA* pData = pfnCreate(hwnd, dll.h, nullptr, nullptr);
     ASSERT_NE(pData, nullptr);
-    PumpUntil(5000, Idle, pData);
+    WaitForWorker(pData->hRefreshThread, 5000);
     auto pfnMessage = dll.Get<PFN_OnProcessMessage>("OnProcessMessage");
     pfnMessage(pData, hwnd, WM_TIMER, 123241, 0);
     pfnMessage(pData, hwnd, WM_COMMAND, IDT_REFRESH, 0);
-    EXPECT_EQ(pData->hRefreshThread, nullptr);
+    EXPECT_FALSE(IsWorkerRunning(pData->hRefreshThread));
     POINT pt = {};
     SIZE size = {};
     EXPECT_FALSE(dll.Get<PFN_OnClick>("OnDoubleClick")(pData, &pt, &size));
@@ -105,7 +102,7 @@ TEST_F(LifecycleTest, OtherMessagesAndClicksDoNothing) {
     dll.Get<PFN_OnConfigure>("OnConfigure")(nullptr);
     // The refresh timer's tick starts a refresh.
     pfnMessage(pData, hwnd, WM_TIMER, IDT_REFRESH, 0);
-    EXPECT_TRUE(PumpUntil(5000, Idle, pData));
+    EXPECT_TRUE(WaitForWorker(pData->hRefreshThread, 5000));
     pfnDestroy(pData, hwnd);
 }
 
@@ -115,8 +112,8 @@ TEST_F(LifecycleTest, TwoIconsShareTheWindowClasses) {
     _DOCKLET_DATA* b = pfnCreate(hwnd2, dll.h, nullptr, nullptr);
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
-    PumpUntil(5000, Idle, a);
-    PumpUntil(5000, Idle, b);
+    WaitForWorker(a->hRefreshThread, 5000);
+    WaitForWorker(b->hRefreshThread, 5000);
     pfnDestroy(a, hwnd);
     // The second icon still has its "AX" class after the first is gone.
     WNDCLASSEXW wc = {};
@@ -130,39 +127,39 @@ TEST_F(LifecycleTest, TwoIconsShareTheWindowClasses) {
 // ---- threads that share the record (linked in, not through the DLL) ----
 
 namespace {
-volatile LONG g_workerDone = 0;
 volatile LONG g_workerSawStop = 0;
-void SlowWork(_DOCKLET_DATA* pData) {
-    for (int i = 0; i < 100 && !IsStopping(pData); ++i) Sleep(10);
-    // Simulates a call that cannot be interrupted (a slow server, a stuck parser).
-    Sleep(3000);
-    InterlockedExchange(&g_workerSawStop, IsStopping(pData) ? 1 : 0);
-    InterlockedExchange(&g_workerDone, 1);
+// A call that cannot be interrupted (a slow server, a stuck parser): it goes on until
+// the test releases it, whatever the cancel event says.
+qm::UniqueHandleNull g_hRelease(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+qm::UniqueHandleNull g_hWorkerDone(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+void StuckWork(_DOCKLET_DATA* pData, HANDLE hCancel) {
+    WaitForSingleObject(g_hRelease.get(), 10000);
+    InterlockedExchange(&g_workerSawStop, ShouldStop(pData, hCancel) ? 1 : 0);
+    SetEvent(g_hWorkerDone.get());
 }
-void ArmFromWorker(_DOCKLET_DATA* pData) {
+void ArmFromWorker(_DOCKLET_DATA* pData, HANDLE) {
     ArmRefreshTimer(pData);
 }
-bool WorkerDone(void*) { return g_workerDone != 0; }
 }  // namespace
 
 TEST(DockletThreads, DestroyAbandonsAStuckThreadAndReturnsPromptly) {
     HWND hwnd = CreateDockWindow();
     _DOCKLET_DATA* pData = CreateDocklet(hwnd, GetModuleHandleW(nullptr), nullptr, nullptr);
     ASSERT_NE(pData, nullptr);
-    PumpFor(200);
+    ASSERT_TRUE(WaitForWorker(pData->hRefreshThread, 5000));
+    ResetEvent(g_hRelease.get());
+    ResetEvent(g_hWorkerDone.get());
     {
         qm::ScopedLock lock(pData->csState);
-        ASSERT_EQ(pData->hRefreshThread, nullptr);
-        g_workerDone = 0;
-        pData->hRefreshThread = StartDockletThread(pData, SlowWork);
+        ASSERT_TRUE(StartWorker(pData, pData->hRefreshThread, StuckWork));
     }
-    Sleep(50);
     DWORD start = GetTickCount();
     DestroyDocklet(pData);
     DWORD spent = GetTickCount() - start;
     EXPECT_LT(spent, 2600u);
-    // The abandoned thread still holds the record; it ends later and frees it.
-    EXPECT_TRUE(PumpUntil(6000, WorkerDone, nullptr));
+    // The abandoned thread still holds the record; released, it ends and frees it.
+    SetEvent(g_hRelease.get());
+    EXPECT_EQ(WaitForSingleObject(g_hWorkerDone.get(), 5000), WAIT_OBJECT_0);
     EXPECT_EQ(g_workerSawStop, 1);
     DestroyWindow(hwnd);
 }
@@ -171,13 +168,13 @@ TEST(DockletThreads, TimerIsArmedOnTheWindowThread) {
     HWND hwnd = CreateDockWindow();
     _DOCKLET_DATA* pData = CreateDocklet(hwnd, GetModuleHandleW(nullptr), nullptr, nullptr);
     ASSERT_NE(pData, nullptr);
-    PumpFor(200);
+    ASSERT_TRUE(WaitForWorker(pData->hRefreshThread, 5000));
     KillTimer(hwnd, IDT_REFRESH);
     g_dwLastTimerThread = 0;
-    HANDLE h = StartDockletThread(pData, ArmFromWorker);
-    WaitForSingleObject(h, 5000);
-    CloseHandle(h);
-    PumpFor(100);
+    DockletWorker worker;
+    ASSERT_TRUE(StartWorker(pData, worker, ArmFromWorker));
+    EXPECT_TRUE(WaitForWorker(worker, 5000));
+    JoinWorker(worker, GetTickCount());
     EXPECT_EQ(g_dwLastTimerThread, GetCurrentThreadId());
     EXPECT_TRUE(KillTimer(hwnd, IDT_REFRESH));
     DestroyDocklet(pData);

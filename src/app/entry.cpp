@@ -1,11 +1,12 @@
-#include "core/entry.h"
+#include "app/entry.h"
 #include <cstdio>
 #include <cstring>
+#include "app/commands.h"
+#include "app/instance.h"
+#include "config/config.h"
 #include "core/host.h"
-#include "core/instance.h"
 #include "core/settings.h"
 #include "feed/refresh.h"
-#include "presentation/menus.h"
 
 // No exception may cross into the host: each entry point that can meet one (the arrays
 // throw when memory runs out) catches it and leaves the instance as it stands.
@@ -55,6 +56,7 @@ void __stdcall OnSave(_DOCKLET_DATA* pData, char* szIni, char* szIniGroup, BOOL)
 
 BOOL __stdcall OnExportFiles(_DOCKLET_DATA* pData, char* szFileRelativeOut, int iteration) {
     if (!pData || !szFileRelativeOut || iteration != 0) return FALSE;
+    GUARD_BEGIN
     char szRelative[MAX_PATH + 10] = {};
     HostGetRelativeFolder(pData->hwndDocklet, szRelative);
     szRelative[MAX_PATH] = 0;
@@ -62,6 +64,7 @@ BOOL __stdcall OnExportFiles(_DOCKLET_DATA* pData, char* szFileRelativeOut, int 
     WideToAnsi(szImages, sizeof(szImages), pData->szImagesFolder);
     snprintf(szFileRelativeOut, 261, "%s%s", szRelative, szImages);
     return TRUE;
+    GUARD_END(return FALSE)
 }
 
 void __stdcall OnProcessMessage(_DOCKLET_DATA* pData, HWND, UINT uMsg, WPARAM wParam, LPARAM) {
@@ -90,14 +93,18 @@ BOOL __stdcall OnDoubleClick(_DOCKLET_DATA*, POINT*, SIZE*) {
 
 void __stdcall OnConfigure(_DOCKLET_DATA* pData) {
     if (!pData) return;
+    GUARD_BEGIN
     if (pData->hwndViewer) SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0);
     DialogBoxParamW(pData->hInstance, MAKEINTRESOURCEW(108), pData->hwndDocklet, ConfigureDocklet,
                     reinterpret_cast<LPARAM>(pData));
+    GUARD_END((void)0)
 }
 
 INT_PTR __stdcall OnAbout(_DOCKLET_DATA* pData) {
     if (!pData) return 0;
+    GUARD_BEGIN
     return DialogBoxParamW(pData->hInstance, MAKEINTRESOURCEW(102), pData->hwndDocklet, AboutDocklet, 0);
+    GUARD_END(return 0)
 }
 
 }  // extern "C"

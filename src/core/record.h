@@ -1,0 +1,61 @@
+// The instance record as the threads share it: references, the stop flag, the display
+// lock, and the ways to reach the user-interface thread.
+#pragma once
+#include "core/docklet.h"
+
+// A record built the way OnCreate builds it, without windows, threads or settings: the
+// settings sheet's working copy and test fixtures. Free it with ReleaseDocklet.
+_DOCKLET_DATA* NewDockletRecord();
+
+// References on the record: one for its owner, one per running thread and one per modal
+// loop that the host may end by destroying the instance.
+void AddRefDocklet(_DOCKLET_DATA* pData);
+void ReleaseDocklet(_DOCKLET_DATA* pData);
+
+// A reference held for one scope.
+class DockletRef {
+public:
+    explicit DockletRef(_DOCKLET_DATA* pData) : m_pData(pData) { if (m_pData) AddRefDocklet(m_pData); }
+    ~DockletRef() { ReleaseDocklet(m_pData); }
+    DockletRef(const DockletRef&) = delete;
+    DockletRef& operator=(const DockletRef&) = delete;
+private:
+    _DOCKLET_DATA* m_pData;
+};
+
+// True once the instance is being destroyed; a thread checks it at each safe point and
+// then leaves without touching the instance further.
+inline bool IsStopping(const _DOCKLET_DATA* pData) { return pData->bStopping != 0; }
+// True when a worker should stop: the instance is being destroyed or its owner set
+// hCancel.
+bool ShouldStop(const _DOCKLET_DATA* pData, HANDLE hCancel);
+
+// Holds the display lock of an instance for one scope. While it waits, messages sent
+// to this thread are answered: a worker that holds the lock may be inside a host call
+// that waits on this thread (the host's user-interface thread). Recursive.
+class DisplayLock {
+public:
+    explicit DisplayLock(_DOCKLET_DATA* pData);
+    ~DisplayLock();
+    DisplayLock(const DisplayLock&) = delete;
+    DisplayLock& operator=(const DisplayLock&) = delete;
+private:
+    HANDLE m_hMutex;
+};
+
+// Asks for the record's state to be shown on the dock (pfnUpdateDisplay); never throws.
+void RequestDisplayUpdate(_DOCKLET_DATA* pData);
+
+// Arms the hourly refresh timer on hwndDocklet. SetTimer needs the window's own thread,
+// so a call from another thread is posted to the user-interface thread.
+void ArmRefreshTimer(_DOCKLET_DATA* pData);
+// Runs pfn(pArg) on the instance's user-interface thread (posted; returns at once).
+// False when it could not be posted.
+bool PostToUIThread(_DOCKLET_DATA* pData, void (*pfn)(void*), void* pArg);
+
+// The thread that last armed the refresh timer, for checks.
+extern volatile DWORD g_dwLastTimerThread;
+
+// Guards what the instances of a process share: the GDI+ start-up and the window
+// classes, each counted and released with the last user.
+qm::CriticalSection& ProcessLock();
