@@ -3,10 +3,12 @@
 The stand-in dock opens the settings and presses, one after another, Add on the
 "RSS Feed Profiles" page (the profile editor), Back Up there (the backup file dialog) and
 Browse... on the "Icons & Images" page (the dock's image browser). Each dialog is looked
-at on the X root window, as the screen shows it, from the moment it is mapped. It counts
-as drawn when, within DRAW_SECONDS, its rectangle holds more than one colour and differs
-in a good part from what the screen showed there just before: a window that is mapped
-but never painted leaves either a blank rectangle or what lay under it.
+at on the X root window, as the screen shows it, from the moment it is mapped. Within
+DRAW_SECONDS the dock's user-interface thread must get to it (the dock reports it from a
+timer, which runs only after the thread's pending paints), and its rectangle must hold
+more than one colour and differ in a good part from what the screen showed there just
+before: a window that is mapped but never painted leaves either a blank rectangle or
+what lay under it.
 
 usage: dialogs_on_screen.py --wine WINE --dock BUILD/dock [--shots FOLDER]
 """
@@ -22,7 +24,7 @@ import xscreen
 PRESSES = ["RSS Feed Profiles", "Add", "Back Up", "Icons & Images", "Browse..."]
 # The dialogs' captions and the names of their pictures.
 DIALOGS = {"RSS Feed Profile Settings": "editor", "Quillmere Profiles BackUp File": "backup", "Open": "browse"}
-DRAW_SECONDS = 3
+DRAW_SECONDS = 4
 # The dock closes each dialog this long after it got the input: after the look is over.
 DIALOG_SECONDS = DRAW_SECONDS + 2
 RUN_SECONDS = 180
@@ -41,13 +43,12 @@ def drawn(picture, colours, before):
     return len(colours) > 1 and changed_share(before, picture) >= MIN_CHANGED
 
 
-def look_at(screen, title, before):
+def look_at(screen, title, before, mapped):
     """Watches the dialog's rectangle until it is drawn and has settled (two looks alike),
-    it closes, or DRAW_SECONDS have passed. Returns (rectangle, shot, picture, colours,
-    seconds) of the last look."""
-    start = time.monotonic()
+    it closes, or DRAW_SECONDS have passed since it was mapped. Returns (rectangle, shot,
+    picture, colours, seconds) of the last look."""
     seen, previous = (None, None, b"", set()), None
-    while time.monotonic() - start < DRAW_SECONDS:
+    while time.monotonic() - mapped < DRAW_SECONDS:
         rect = screen.find_window(title, "dockhost.exe")
         if not rect:
             break  # closed
@@ -58,17 +59,34 @@ def look_at(screen, title, before):
             break
         previous = picture
         time.sleep(0.05)
-    return seen + (time.monotonic() - start,)
+    return seen + (time.monotonic() - mapped,)
 
 
-def collect(stream, output):
-    for raw in iter(stream.readline, b""):
-        output.append(raw.decode("utf-8", "replace").rstrip("\r\n"))
+class Output:
+    """The dock's output, line by line, with a wait for a given line."""
+
+    def __init__(self):
+        self.lines = []
+        self._changed = threading.Condition()
+
+    def collect(self, stream):
+        for raw in iter(stream.readline, b""):
+            with self._changed:
+                self.lines.append(raw.decode("utf-8", "replace").rstrip("\r\n"))
+                self._changed.notify_all()
+
+    def wait_for(self, line, seconds):
+        with self._changed:
+            return self._changed.wait_for(lambda: line in self.lines, timeout=max(0, seconds))
 
 
-def check(screen, title, before, shots):
+def check(screen, title, before, output, shots):
     """None when the dialog is drawn, else what is wrong."""
-    rect, shot, picture, colours, seconds = look_at(screen, title, before)
+    mapped = time.monotonic()
+    if not output.wait_for("window: " + title, DRAW_SECONDS):
+        return "%s: mapped, but the dock's user-interface thread did not get to it within %d s" % (
+            title, DRAW_SECONDS)
+    rect, shot, picture, colours, seconds = look_at(screen, title, before, mapped)
     if not rect:
         return "%s: its window went away at once" % title
     name = DIALOGS[title]
@@ -106,8 +124,8 @@ def main():
         command += ["--press", press]
     dock = subprocess.Popen(command, cwd=dock_folder, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                             stderr=subprocess.STDOUT)
-    output = []
-    threading.Thread(target=collect, args=(dock.stdout, output), daemon=True).start()
+    output = Output()
+    threading.Thread(target=output.collect, args=(dock.stdout,), daemon=True).start()
 
     # The dialogs are found on the X screen as soon as they are mapped, not from the
     # dock's report of them: a user-interface thread that hangs before painting would
@@ -126,10 +144,10 @@ def main():
                 before = shot
             for title in shown:
                 looked.add(title)
-                failure = check(screen, title, before or shot, args.shots)
+                failure = check(screen, title, before or shot, output, args.shots)
                 if failure:
                     failures.append(failure)
-            time.sleep(0.05)
+            time.sleep(0.1)
     finally:
         if dock.poll() is None:
             dock.kill()
@@ -140,7 +158,7 @@ def main():
     if dock.returncode != 0:
         failures.append("dockhost ended with %s" % dock.returncode)
     if failures:
-        print("\n".join(output))
+        print("\n".join(output.lines))
         print("\n".join("FAILED: " + f for f in failures))
         return 1
     return 0
