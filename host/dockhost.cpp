@@ -5,7 +5,9 @@
 // scripted options it is a small interactive dock; with them it drives the docklet for
 // tests, demos and checks.
 #include <windows.h>
+#include <commctrl.h>
 #include <commdlg.h>
+#include <prsht.h>
 #include <fcntl.h>
 #include <io.h>
 #include <cstdio>
@@ -28,6 +30,8 @@ struct Options {
     std::string relativeFolder = ".\\Docklets\\Quillmere\\";
     std::string overlayPng, iconPng, browseResult;
     std::vector<std::string> without;
+    // Tabs and buttons to press, in order, in the dialogs a scripted choice opens.
+    std::vector<std::string> presses;
     bool untilRefreshed = false, label = false, log = false, save = false;
     double seconds = -1;
     double dialogSeconds = 1.5;
@@ -237,11 +241,17 @@ void DismissMessageBoxes() {
     EnumWindows(DismissMessageBox, 0);
 }
 
-// A dialog that a scripted choice opened (the viewer, the settings, the About box) is
-// printed as "window: CAPTION" and closed after --dialog-seconds, as a user would close
-// it, so the run goes on. The timer runs inside the dialog's own modal loop.
+// A dialog that a scripted choice opened (the viewer, the settings, the About box and
+// what they open) is printed as "window: CAPTION" and closed after --dialog-seconds of
+// having the input, as a user would close it, so the run goes on. The timer runs inside
+// the dialogs' own modal loops.
 const UINT_PTR c_idDialogTimer = 0x4D52;
-std::vector<std::pair<HWND, DWORD>> g_seenDialogs;
+struct SeenDialog {
+    HWND hwnd;
+    DWORD dwSince;  // when it last got the input (or was last pressed)
+    bool bInput;    // enabled at the last tick: no dialog of its own is open over it
+};
+std::vector<SeenDialog> g_seenDialogs;
 
 BOOL CALLBACK CloseScriptDialog(HWND hwnd, LPARAM) {
     DWORD pid = 0;
@@ -252,18 +262,126 @@ BOOL CALLBACK CloseScriptDialog(HWND hwnd, LPARAM) {
     if (strcmp(szClass, "#32770") != 0) return TRUE;
     GetWindowTextA(hwnd, szCaption, sizeof(szCaption));
     if (strcmp(szCaption, "Quillmere") == 0 && GetDlgItem(hwnd, 0xFFFF)) return TRUE;  // a message box
-    for (auto& seen : g_seenDialogs) {
-        if (seen.first != hwnd) continue;
-        if (GetTickCount() - seen.second >= static_cast<DWORD>(g_opt.dialogSeconds * 1000)) {
+    bool bInput = IsWindowEnabled(hwnd) != FALSE;
+    for (SeenDialog& seen : g_seenDialogs) {
+        if (seen.hwnd != hwnd) continue;
+        // While a dialog of its own is open over it the user closes that one first; its
+        // own time starts again at the first tick that finds it with the input back.
+        if (bInput && !seen.bInput) seen.dwSince = GetTickCount();
+        seen.bInput = bInput;
+        if (bInput && GetTickCount() - seen.dwSince >= static_cast<DWORD>(g_opt.dialogSeconds * 1000)) {
             Log("close: %s", szCaption);
             PostMessageW(hwnd, WM_CLOSE, 0, 0);
-            seen.second = GetTickCount();
+            seen.dwSince = GetTickCount();
         }
         return TRUE;
     }
-    g_seenDialogs.push_back({hwnd, GetTickCount()});
+    g_seenDialogs.push_back({hwnd, GetTickCount(), bInput});
     Print((std::string("window: ") + szCaption + "\n").c_str());
     return TRUE;
+}
+
+// ---- Scripted presses ----
+// Each --press names a tab of the property sheet on top or a button of the dialog on
+// top by its text ("&" marks left out). They are pressed in order from the dialog
+// timer, each once the dialog on top shows it, as a user's click would.
+size_t g_iNextPress = 0;
+
+std::wstring Wide(const std::string& s) {
+    int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
+    std::wstring w(n > 0 ? n : 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &w[0], n);
+    w.resize(wcslen(w.c_str()));
+    return w;
+}
+
+// A control's text as shown: "&Open" -> "Open", "Icons && Images" -> "Icons & Images".
+std::wstring ShownText(const wchar_t* sz) {
+    std::wstring out;
+    for (; *sz; ++sz) {
+        if (*sz == L'&') {
+            if (sz[1] != L'&') continue;
+            ++sz;
+        }
+        out += *sz;
+    }
+    return out;
+}
+
+bool SameText(const wchar_t* szControl, const std::wstring& text) {
+    return text == szControl || text == ShownText(szControl);
+}
+
+// The dialog that has the input: visible, enabled, of this process, topmost first.
+BOOL CALLBACK FindInputDialog(HWND hwnd, LPARAM lParam) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd)) return TRUE;
+    char szClass[32];
+    GetClassNameA(hwnd, szClass, sizeof(szClass));
+    if (strcmp(szClass, "#32770") != 0) return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hwnd;
+    return FALSE;
+}
+
+bool PressTab(HWND hDlg, const std::wstring& text) {
+    HWND hTab = FindWindowExW(hDlg, nullptr, WC_TABCONTROLW, nullptr);
+    if (!hTab) return false;
+    int n = TabCtrl_GetItemCount(hTab);
+    for (int i = 0; i < n; ++i) {
+        wchar_t sz[256] = {};
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = sz;
+        item.cchTextMax = 256;
+        if (!TabCtrl_GetItem(hTab, i, &item) || !SameText(sz, text)) continue;
+        SendMessageW(hDlg, PSM_SETCURSEL, i, 0);
+        return true;
+    }
+    return false;
+}
+
+struct ButtonSearch {
+    const std::wstring* text;
+    HWND hwnd;
+};
+
+BOOL CALLBACK FindButton(HWND hwnd, LPARAM lParam) {
+    auto* pSearch = reinterpret_cast<ButtonSearch*>(lParam);
+    wchar_t szClass[16], sz[256];
+    GetClassNameW(hwnd, szClass, 16);
+    // Buttons of hidden pages are not visible.
+    if (_wcsicmp(szClass, L"Button") != 0 || !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd)) return TRUE;
+    GetWindowTextW(hwnd, sz, 256);
+    if (!SameText(sz, *pSearch->text)) return TRUE;
+    pSearch->hwnd = hwnd;
+    return FALSE;
+}
+
+bool PressButton(HWND hDlg, const std::wstring& text) {
+    ButtonSearch search = {&text, nullptr};
+    EnumChildWindows(hDlg, FindButton, reinterpret_cast<LPARAM>(&search));
+    if (!search.hwnd) return false;
+    // Posted: the button may open a modal dialog, whose loop runs the next steps.
+    PostMessageW(GetParent(search.hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(search.hwnd), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(search.hwnd));
+    return true;
+}
+
+void StepPresses() {
+    if (g_iNextPress >= g_opt.presses.size()) return;
+    HWND hDlg = nullptr;
+    EnumWindows(FindInputDialog, reinterpret_cast<LPARAM>(&hDlg));
+    if (!hDlg) return;
+    const std::string& press = g_opt.presses[g_iNextPress];
+    std::wstring text = Wide(press);
+    if (!PressTab(hDlg, text) && !PressButton(hDlg, text)) return;
+    Log("press: %s", press.c_str());
+    ++g_iNextPress;
+    // A press is use: the dialog's time to close starts again (what the press opens may
+    // take a while to show and take the input).
+    for (SeenDialog& seen : g_seenDialogs)
+        if (seen.hwnd == hDlg) seen.dwSince = GetTickCount();
 }
 
 // ---- Scripted menus ----
@@ -361,6 +479,7 @@ LRESULT CALLBACK IconWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         if (wParam == c_idDialogTimer) {
             DismissMessageBoxes();
             EnumWindows(CloseScriptDialog, 0);
+            StepPresses();
             return 0;
         }
         if (p && p->pData) g_entry.OnProcessMessage(p->pData, hwnd, uMsg, wParam, lParam);
@@ -441,14 +560,16 @@ void Usage() {
           "                [--until-refreshed] [--seconds N] [--overlay FILE.png] [--icon FILE.png]\n"
           "                [--label] [--log] [--save] [--without HOSTFUNCTION]... [--browse-result PATH]\n"
           "                [--left-click | --right-click | --dock-click] [--choose ID] [--menu]\n"
-          "                [--dialog-seconds N]\n"
+          "                [--dialog-seconds N] [--press TEXT]...\n"
           "Without --until-refreshed, --seconds or a click the dock runs interactively until its icons close.\n"
           "A click opens the first icon's menu once after its first refresh (--dock-click: the dock's own\n"
           "menu, 1 Settings, 2 About); --menu prints its entries\n"
           "(identifier, text, enabled/disabled, checked/unchecked), --choose picks the entry with that\n"
           "command identifier by keyboard; without --choose the menu is closed again. A window the\n"
           "choice opens (viewer, settings, About) is printed as \"window: CAPTION\" and closed after\n"
-          "--dialog-seconds (1.5). In scripted runs the docklet's message boxes are printed as\n"
+          "--dialog-seconds (1.5) once it has the input. Each --press TEXT, in order, presses the\n"
+          "tab or button of that text (without \"&\" marks) in the dialog that has the input, once it\n"
+          "shows there. In scripted runs the docklet's message boxes are printed as\n"
           "\"message: TEXT\" and closed.\n");
 }
 
@@ -479,6 +600,7 @@ bool ParseArgs(int argc, char** argv) {
         else if (a == "--choose" && next(v)) g_opt.choose = atoi(v.c_str());
         else if (a == "--dialog-seconds" && next(v)) g_opt.dialogSeconds = atof(v.c_str());
         else if (a == "--menu") g_opt.menu = true;
+        else if (a == "--press" && next(v)) g_opt.presses.push_back(v);
         else {
             Usage();
             return false;
@@ -716,6 +838,10 @@ int main(int argc, char** argv) {
     // Reports and snapshots of the first icon, then save and destroy.
     Icon* first = g_icons.empty() ? nullptr : g_icons[0];
     int rc = g_bChooseFailed ? 3 : 0;
+    for (size_t i = g_iNextPress; i < g_opt.presses.size(); ++i) {
+        Print(("press: " + g_opt.presses[i] + " was not found\n").c_str());
+        rc = 3;
+    }
     if (first) {
         ScopedLock lock(g_lock);
         if (g_opt.label) {
