@@ -10,6 +10,7 @@
 #include <prsht.h>
 #include <fcntl.h>
 #include <io.h>
+#include <psapi.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +36,11 @@ struct Options {
     bool untilRefreshed = false, label = false, log = false, save = false;
     double seconds = -1;
     double dialogSeconds = 1.5;
+    // Destroys every icon this long after the scripted click starts (0: never), as a
+    // dock does when its icon is removed while something of the docklet is open.
+    int destroyAfterMs = 0;
+    // Cycles of the soak (0: none).
+    int soak = 0;
     // Scripted click: 0 none, 1 left, 2 right, 3 the dock's own menu; the entry to choose
     // (0: dismiss); whether to print the menu's entries.
     int click = 0;
@@ -159,6 +165,7 @@ void HideExport(const std::string& name) {
 }
 
 const int c_iIconSize = 128;
+const UINT_PTR c_idDestroyTimer = 0x4D53;
 const int c_iCellW = 160, c_iCellH = 180;
 const UINT WM_HOST_REMOVE = WM_APP + 1;
 
@@ -172,6 +179,15 @@ void DestroyIcon(Icon* p, bool save) {
     p->pData = nullptr;
     g_entry.OnDestroy(pData, p->hwnd);
     Log("OnDestroy(%d)", p->index);
+}
+
+// OnDestroy for every icon, from wherever the dock's thread is (inside a menu, the
+// viewer or the settings of the docklet), as a dock that removes its icons does.
+bool g_bDestroyed = false;
+void DestroyAllIcons() {
+    for (Icon* p : g_icons) DestroyIcon(p, false);
+    g_bDestroyed = true;
+    Print("destroyed\n");
 }
 
 void PaintIcon(HWND hwnd, HDC hdc) {
@@ -277,7 +293,7 @@ BOOL CALLBACK CloseScriptDialog(HWND hwnd, LPARAM) {
         return TRUE;
     }
     g_seenDialogs.push_back({hwnd, GetTickCount(), bInput});
-    Print((std::string("window: ") + szCaption + "\n").c_str());
+    if (!g_opt.soak) Print((std::string("window: ") + szCaption + "\n").c_str());
     return TRUE;
 }
 
@@ -476,6 +492,11 @@ LRESULT CALLBACK IconWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
             StepScriptMenu(hwnd);
             return 0;
         }
+        if (wParam == c_idDestroyTimer) {
+            KillTimer(hwnd, c_idDestroyTimer);
+            DestroyAllIcons();
+            return 0;
+        }
         if (wParam == c_idDialogTimer) {
             DismissMessageBoxes();
             EnumWindows(CloseScriptDialog, 0);
@@ -555,12 +576,66 @@ void PumpFor(DWORD dwMs, Done done) {
     }
 }
 
+// One scripted click on an icon: the menu it opens is driven by the menu timer
+// (choose: the entry, 0 closes the menu) and what the choice opens is closed by the
+// dialog timer. Returns when the click's work (and its modal loops) are over.
+void ScriptedClick(Icon* p, int click, int choose) {
+    g_opt.click = click;
+    g_opt.choose = choose;
+    g_hScriptMenu = nullptr;
+    g_iMenuTicks = 0;
+    g_seenDialogs.clear();
+    // The menu opens at the pointer; put it over the icon's window.
+    RECT rc;
+    GetWindowRect(p->hwnd, &rc);
+    SetCursorPos(rc.left + 20, rc.top + 40);
+    POINT pt = {20, 20};
+    SIZE size = {c_iIconSize, c_iIconSize};
+    static const char* const c_aszClicks[] = {"", "left", "right", "dock"};
+    Log("click: %s", c_aszClicks[click]);
+    if (click == 1)
+        g_entry.OnLeftButtonClick(p->pData, &pt, &size);
+    else if (click == 2)
+        g_entry.OnRightButtonClick(p->pData, &pt, &size);
+    else
+        ShowDockMenu(p, p->hwnd);
+}
+
+void PrintResources() {
+    PROCESS_MEMORY_COUNTERS_EX pmc = {};
+    pmc.cb = sizeof(pmc);
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof(pmc));
+    DWORD dwHandles = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &dwHandles);
+    char sz[200];
+    snprintf(sz, sizeof(sz), "resources: private_kb=%lu handles=%lu gdi=%lu user=%lu\n",
+             static_cast<unsigned long>(pmc.PrivateUsage / 1024), static_cast<unsigned long>(dwHandles),
+             static_cast<unsigned long>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)),
+             static_cast<unsigned long>(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)));
+    Print(sz);
+}
+
+// The soak: cycles of everything a user does with an icon, with the process's resources
+// printed after the first cycle and after the last.
+void Soak(Icon* p, int cycles) {
+    for (int i = 0; i < cycles && p->pData; ++i) {
+        ScriptedClick(p, 1, 2);  // Update Now, and the refresh to its end
+        PumpFor(100, [] { return false; });
+        PumpFor(60000, [] { return AllRefreshed(); });
+        ScriptedClick(p, 1, 0);    // the item menu, opened and closed
+        ScriptedClick(p, 1, 100);  // the viewer on the first item, closed
+        ScriptedClick(p, 3, 1);    // the settings, cancelled
+        PumpFor(20, [] { return false; });
+        if (i == 0 || i == cycles - 1) PrintResources();
+    }
+}
+
 void Usage() {
     Print("usage: dockhost [--ini FILE] [--section NAME]... [--docklet-folder .\\REL\\]\n"
           "                [--until-refreshed] [--seconds N] [--overlay FILE.png] [--icon FILE.png]\n"
           "                [--label] [--log] [--save] [--without HOSTFUNCTION]... [--browse-result PATH]\n"
           "                [--left-click | --right-click | --dock-click] [--choose ID] [--menu]\n"
-          "                [--dialog-seconds N] [--press TEXT]...\n"
+          "                [--dialog-seconds N] [--press TEXT]... [--destroy-after MS] [--soak N]\n"
           "Without --until-refreshed, --seconds or a click the dock runs interactively until its icons close.\n"
           "A click opens the first icon's menu once after its first refresh (--dock-click: the dock's own\n"
           "menu, 1 Settings, 2 About); --menu prints its entries\n"
@@ -570,7 +645,10 @@ void Usage() {
           "--dialog-seconds (1.5) once it has the input. Each --press TEXT, in order, presses the\n"
           "tab or button of that text (without \"&\" marks) in the dialog that has the input, once it\n"
           "shows there. In scripted runs the docklet's message boxes are printed as\n"
-          "\"message: TEXT\" and closed.\n");
+          "\"message: TEXT\" and closed. --destroy-after MS calls OnDestroy for every icon MS ms after\n"
+          "the click starts, whatever is open then, and prints \"destroyed\". --soak N runs N cycles on\n"
+          "the first icon (Update Now, item menu, viewer on the first item, settings cancelled) and\n"
+          "prints \"resources: private_kb=P handles=H gdi=G user=U\" after the first and the last.\n");
 }
 
 bool ParseArgs(int argc, char** argv) {
@@ -601,6 +679,8 @@ bool ParseArgs(int argc, char** argv) {
         else if (a == "--dialog-seconds" && next(v)) g_opt.dialogSeconds = atof(v.c_str());
         else if (a == "--menu") g_opt.menu = true;
         else if (a == "--press" && next(v)) g_opt.presses.push_back(v);
+        else if (a == "--destroy-after" && next(v)) g_opt.destroyAfterMs = atoi(v.c_str());
+        else if (a == "--soak" && next(v)) g_opt.soak = atoi(v.c_str());
         else {
             Usage();
             return false;
@@ -774,7 +854,7 @@ int main(int argc, char** argv) {
     wc.lpszClassName = L"DockhostIcon";
     RegisterClassExW(&wc);
 
-    bool scripted = g_opt.untilRefreshed || g_opt.seconds >= 0 || g_opt.click;
+    bool scripted = g_opt.untilRefreshed || g_opt.seconds >= 0 || g_opt.click || g_opt.soak;
     for (size_t i = 0; i < g_opt.sections.size(); ++i) {
         auto* p = new Icon();
         p->index = static_cast<int>(i);
@@ -806,26 +886,17 @@ int main(int argc, char** argv) {
             DispatchMessageW(&msg);
         }
     } else {
-        if (g_opt.untilRefreshed || g_opt.click) {
+        if (g_opt.untilRefreshed || g_opt.click || g_opt.soak) {
             PumpFor(60000, [] { return AllRefreshed(); });
             PumpFor(100, [] { return false; });
         }
         Icon* clicked = g_icons.empty() ? nullptr : g_icons[0];
+        if (g_opt.soak && clicked && clicked->pData) Soak(clicked, g_opt.soak);
         if (g_opt.click && clicked && clicked->pData) {
-            // The menu opens at the pointer; put it over the icon's window.
-            RECT rc;
-            GetWindowRect(clicked->hwnd, &rc);
-            SetCursorPos(rc.left + 20, rc.top + 40);
-            POINT pt = {20, 20};
-            SIZE size = {c_iIconSize, c_iIconSize};
-            static const char* const c_aszClicks[] = {"", "left", "right", "dock"};
-            Log("click: %s", c_aszClicks[g_opt.click]);
-            if (g_opt.click == 1)
-                g_entry.OnLeftButtonClick(clicked->pData, &pt, &size);
-            else if (g_opt.click == 2)
-                g_entry.OnRightButtonClick(clicked->pData, &pt, &size);
-            else
-                ShowDockMenu(clicked, clicked->hwnd);
+            // The timer fires inside whatever modal loop of the docklet is running then.
+            if (g_opt.destroyAfterMs > 0)
+                SetTimer(clicked->hwnd, c_idDestroyTimer, static_cast<UINT>(g_opt.destroyAfterMs), nullptr);
+            ScriptedClick(clicked, g_opt.click, g_opt.choose);
             if (!g_hScriptMenu) Print("menu: (no menu opened)\n");
             // Let what was chosen run its course (a refresh, a page).
             PumpFor(100, [] { return false; });
@@ -833,6 +904,12 @@ int main(int argc, char** argv) {
             PumpFor(100, [] { return false; });
         }
         if (g_opt.seconds > 0) PumpFor(static_cast<DWORD>(g_opt.seconds * 1000), [] { return false; });
+        // A destruction on cue comes even when the click's work ended sooner; then what
+        // the docklet left posted runs out before the dock exits.
+        if (g_opt.destroyAfterMs > 0) {
+            PumpFor(static_cast<DWORD>(g_opt.destroyAfterMs) + 5000, [] { return g_bDestroyed; });
+            PumpFor(10000, [] { return HIWORD(GetQueueStatus(QS_ALLINPUT)) == 0; });
+        }
     }
 
     // Reports and snapshots of the first icon, then save and destroy.

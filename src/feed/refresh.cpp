@@ -13,8 +13,10 @@ bool HasActiveProfile(_DOCKLET_DATA* pData) {
 bool BeginRefresh(_DOCKLET_DATA* pData, HANDLE hCancel) {
     qm::ScopedLock lock(pData->csState);
     if (ShouldStop(pData, hCancel)) return false;
-    InterlockedExchange(&pData->bRefreshing, 1);
+    // No current item from here on; the flag follows, so whoever sees the busy state
+    // sees the item gone too.
     pData->iCurrentItem = -1;
+    InterlockedExchange(&pData->bRefreshing, 1);
     return true;
 }
 

@@ -4,8 +4,6 @@
 #include <string>
 #include "support/httpserver.h"
 #include "support/process.h"
-#include "support/httpserver.h"
-#include "support/process.h"
 #include "support/testhost.h"
 
 namespace {
@@ -106,4 +104,34 @@ TEST(Dockhost, DockMenuOpensTheSettingsAndTheAboutBox) {
     EXPECT_EQ(rc, 0u) << out;
     EXPECT_TRUE(Has(out, "OnAbout(0)")) << out;
     EXPECT_TRUE(Has(out, "window: About Quillmere v0.1.0.2b\n")) << out;
+}
+
+// The dock removes the icon while the docklet's settings (with the profile editor over
+// them) or its viewer are open: the sheet ends as cancelled, nothing of the instance is
+// used after it is gone, and the dock goes on to exit normally.
+TEST(Dockhost, IconDestroyedWhileTheSettingsOrTheViewerAreOpen) {
+    HttpResponse feed;
+    feed.body = "<rss><channel><title>T</title><item><title>One</title><link>http://example.test/1</link></item>"
+                "</channel></rss>";
+    HttpServer server(feed);
+    std::string folder = MakeTempFolder("destroy");
+    std::string ini = folder + "dock.ini";
+    FILE* f = fopen(ini.c_str(), "wb");
+    fprintf(f, "[Q]\r\nProfiles=2\r\nCurrentProfile=0\r\nA0-RssFeedURL=%ls\r\nA1-RssFeedURL=%ls\r\n",
+            server.Url().c_str(), server.Url().c_str());
+    fclose(f);
+    // Left alone, the dock would close what is open only after 30 s.
+    const std::string common = "--ini \"" + ini + "\" --section Q --dialog-seconds 30 --log ";
+    for (const std::string& args :
+         {common + "--dock-click --choose 1 --press \"RSS Feed Profiles\" --press Add --destroy-after 2500",
+          common + "--dock-click --choose 1 --destroy-after 1000",
+          common + "--left-click --choose 100 --destroy-after 1000"}) {
+        DWORD rc = 99;
+        DWORD dwStart = GetTickCount();
+        std::string out = RunDock(args, &rc);
+        EXPECT_EQ(rc, 0u) << out;
+        EXPECT_LT(GetTickCount() - dwStart, 20000u) << "what was open did not close with the icon";
+        EXPECT_TRUE(Has(out, "window: ")) << out;
+        EXPECT_TRUE(Has(out, "OnDestroy(0)\ndestroyed\n")) << out;
+    }
 }
