@@ -3,6 +3,7 @@
 #include "support/httpserver.h"
 #include <gtest/gtest.h>
 #include <atomic>
+#include <new>
 #include "core/record.h"
 #include "app/instance.h"
 #include "core/message.h"
@@ -143,6 +144,52 @@ TEST_F(RefreshTest, DestroyDuringASlowDownloadReturnsPromptly) {
     PumpFor(300);
     EXPECT_TRUE(CapturedMessages().empty());
     server.Stop();
+}
+
+TEST_F(RefreshTest, ACancelStopsASlowDownloadAtOnce) {
+    HttpResponse slow = Rss(2);
+    slow.delayMs = 30000;
+    HttpServer server(slow);
+    pData = Create(hwnd);
+    AddProfile(pData, server.Url());
+    StartRefresh(pData);
+    ASSERT_TRUE(PumpUntil(5000, Busy, pData));
+    DWORD dwStart = GetTickCount();
+    StopWorkers(pData, 5000);
+    DWORD dwSpent = GetTickCount() - dwStart;
+    EXPECT_LT(dwSpent, 100u);
+    // The cancelled worker leaves the instance to whoever cancelled it: no message, no
+    // items, and a new refresh can start at once.
+    EXPECT_TRUE(CapturedMessages().empty());
+    EXPECT_EQ(pData->items.GetCount(), 0u);
+    StartRefresh(pData);
+    EXPECT_TRUE(IsWorkerRunning(pData->hRefreshThread));
+    StopWorkers(pData, 5000);
+    server.Stop();
+}
+
+namespace {
+void ThrowOutOfMemory() {
+    throw std::bad_alloc();
+}
+}  // namespace
+
+TEST_F(RefreshTest, OutOfMemoryInTheWorkerStillEndsTheRefresh) {
+    HttpServer server(Rss(2));
+    pData = Create(hwnd);
+    AddProfile(pData, server.Url());
+    // Every display update fails inside the host call, on the worker as well.
+    SetHostLabelHook(ThrowOutOfMemory);
+    Refresh(pData);
+    SetHostLabelHook(nullptr);
+    EXPECT_EQ(pData->bRefreshing, 0);
+    EXPECT_EQ(pData->items.GetCount(), 2u);
+    EXPECT_TRUE(KillTimer(hwnd, IDT_REFRESH));  // armed again
+    // The next refresh starts and ends as usual.
+    ResetHost();
+    Refresh(pData);
+    EXPECT_FALSE(HostCalls("DockletSetLabel").empty());
+    EXPECT_EQ(pData->bRefreshing, 0);
 }
 
 TEST_F(RefreshTest, TwoInstancesRefreshIndependently) {

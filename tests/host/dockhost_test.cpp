@@ -73,7 +73,8 @@ TEST(Dockhost, ItemMenuOpensTheViewerOnTheChosenItem) {
     HttpServer server([](const HttpRequest&) {
         HttpResponse r;
         r.body = "<rss><channel><title>Feed</title><item><title>First</title><link>http://e/1</link></item>"
-                 "<item><title>Second</title><link>http://e/2</link></item></channel></rss>";
+                 "<item><title>Second</title><link>http://e/2</link></item>"
+                 "<item><title>Third</title><link>http://e/3</link></item></channel></rss>";
         return r;
     });
     std::string ini = MakeTempFolder("dockhost-viewer") + "dock.ini";
@@ -82,10 +83,12 @@ TEST(Dockhost, ItemMenuOpensTheViewerOnTheChosenItem) {
     fprintf(f, "[Q]\r\nProfiles=1\r\nCurrentProfile=0\r\nA0-RssFeedURL=%s\r\n", std::string(url.begin(), url.end()).c_str());
     fclose(f);
     DWORD rc = 99;
-    std::string out = RunDock("--ini \"" + ini + "\" --section Q --left-click --choose 101 --dialog-seconds 0.5 --log", &rc);
+    // The third item: its page (item2.html) is one no other test program running beside
+    // this one writes into the shared page folder.
+    std::string out = RunDock("--ini \"" + ini + "\" --section Q --left-click --choose 102 --dialog-seconds 0.5 --log", &rc);
     EXPECT_EQ(rc, 0u) << out;
     EXPECT_TRUE(Has(out, "DockletSetLabel(0, \"Retrieving RSS Feed Item...\")")) << out;
-    EXPECT_TRUE(Has(out, "window: Second\n")) << out;
+    EXPECT_TRUE(Has(out, "window: Third\n")) << out;
     EXPECT_TRUE(Has(out, "OnDestroy(0)")) << out;
 }
 
@@ -123,9 +126,9 @@ TEST(Dockhost, IconDestroyedWhileTheSettingsOrTheViewerAreOpen) {
     // Left alone, the dock would close what is open only after 30 s.
     const std::string common = "--ini \"" + ini + "\" --section Q --dialog-seconds 30 --log ";
     for (const std::string& args :
-         {common + "--dock-click --choose 1 --press \"RSS Feed Profiles\" --press Add --destroy-after 2500",
-          common + "--dock-click --choose 1 --destroy-after 1000",
-          common + "--left-click --choose 100 --destroy-after 1000"}) {
+         {common + "--dock-click --choose 1 --press \"RSS Feed Profiles\" --press Add --destroy-after 4000",
+          common + "--dock-click --choose 1 --destroy-after 3000",
+          common + "--left-click --choose 100 --destroy-after 3000"}) {
         DWORD rc = 99;
         DWORD dwStart = GetTickCount();
         std::string out = RunDock(args, &rc);

@@ -196,6 +196,55 @@ TEST(DockDisplay, UpdatesFromSeveralThreadsNeverInterleave) {
     EXPECT_EQ(rec.overlays, 45);
 }
 
+namespace {
+// A dock whose DockletSetLabel, called on another thread, sends a message to the dock's
+// own (user-interface) thread and waits for the answer, as a cross-thread SendMessage or
+// UpdateWindow inside a host function does.
+struct UIThreadDock {
+    _DOCKLET_DATA* pData = nullptr;
+    HWND hwnd = nullptr;
+    DWORD dwThreadId = 0;
+    qm::UniqueHandleNull hReady{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    qm::UniqueHandleNull hGo{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+};
+UIThreadDock* g_pUIDock = nullptr;
+
+void SendToTheUIThread() {
+    if (GetCurrentThreadId() != g_pUIDock->dwThreadId) SendMessageW(g_pUIDock->hwnd, WM_NULL, 0, 0);
+}
+
+unsigned __stdcall UIThread(void* pv) {
+    auto* dock = static_cast<UIThreadDock*>(pv);
+    dock->hwnd = CreateDockWindow();
+    dock->dwThreadId = GetCurrentThreadId();
+    SetEvent(dock->hReady.get());
+    WaitForSingleObject(dock->hGo.get(), INFINITE);
+    for (int i = 0; i < 100; ++i) UpdateDockDisplay(dock->pData);
+    DestroyWindow(dock->hwnd);
+    return 0;
+}
+}  // namespace
+
+TEST(DockDisplay, AHostCallThatWaitsOnTheUserInterfaceThreadNeverDeadlocksIt) {
+    // Left behind on failure: deadlocked threads still use it.
+    auto* d = new Docklet;
+    d->p->iCurrentItem = -1;
+    UIThreadDock dock;
+    dock.pData = d->p;
+    g_pUIDock = &dock;
+    qm::UniqueHandleNull ui(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, UIThread, &dock, 0, nullptr)));
+    ASSERT_EQ(WaitForSingleObject(dock.hReady.get(), 10000), WAIT_OBJECT_0);
+    SetHostLabelHook(SendToTheUIThread);
+    Hammer h{d->p, 100};
+    qm::UniqueHandleNull worker(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, HammerThread, &h, 0, nullptr)));
+    SetEvent(dock.hGo.get());
+    HANDLE both[2] = {ui.get(), worker.get()};
+    DWORD r = WaitForMultipleObjects(2, both, TRUE, 30000);
+    SetHostLabelHook(nullptr);
+    ASSERT_EQ(r, WAIT_OBJECT_0) << "the user-interface thread and the worker wait on each other";
+    delete d;
+}
+
 // ---- Images for menus, previews and the viewer ----
 
 struct ImageFiles : testing::Test {

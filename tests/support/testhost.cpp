@@ -152,12 +152,23 @@ std::string MakeTempFolder(const char* tag) {
 }
 
 // ---- exported host functions ----
+namespace {
+void (*volatile g_pfnLabelHook)() = nullptr;
+}  // namespace
+
+void SetHostLabelHook(void (*pfnHook)()) {
+    g_pfnLabelHook = pfnHook;
+}
+
 extern "C" {
 
 BOOL __stdcall DockletSetLabel(HWND hwnd, char* szLabel) {
-    qm::ScopedLock lock(g_lock);
-    g_record.label = szLabel ? szLabel : "";
-    Record("DockletSetLabel", hwnd, g_record.label, 0);
+    {
+        qm::ScopedLock lock(g_lock);
+        g_record.label = szLabel ? szLabel : "";
+        Record("DockletSetLabel", hwnd, g_record.label, 0);
+    }
+    if (auto pfnHook = g_pfnLabelHook) pfnHook();
     return TRUE;
 }
 

@@ -35,6 +35,9 @@ std::vector<HostCall> HostCalls(const char* szName);
 void SetHostFolders(const std::string& root, const std::string& relative);
 // What DockletBrowseForImage answers: the chosen path, or empty for cancel.
 void SetHostBrowseResult(const std::string& path);
+// A function DockletSetLabel calls after recording, as a host may do more there (null:
+// none). Tests use it to make the host wait on another thread.
+void SetHostLabelHook(void (*pfnHook)());
 // Saves the last overlay as a PNG (for looking at it); false when there is none.
 bool SaveHostOverlay(const wchar_t* szPath);
 

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The soak: the stand-in dock runs N cycles (default 1000) of what a user does with an
+# icon against the bundled feed on 127.0.0.1 (Update Now and its refresh, the item menu,
+# the viewer on the first item, the settings cancelled) and prints the process's private
+# memory, handles, GDI and USER objects after the first cycle and after the last, and the
+# difference. usage: bench/soak.sh [CYCLES]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/setup.sh >/dev/null
+. tools/arch.sh
+arch=$(qm_preferred_arch)
+bash tools/build.sh "$arch" >/dev/null
+. tools/winenv.sh
+qm_start_wine "$arch"
+cycles=${1:-1000}
+work=$(mktemp -d)
+python3 tools/serve.py samples 86400 >"$work/port" &
+server_pid=$!
+trap 'kill $server_pid 2>/dev/null || true; rm -rf "$work"; qm_stop_all' EXIT
+for _ in $(seq 1 50); do [ -s "$work/port" ] && break; sleep 0.1; done
+printf '[Quillmere]\r\nProfiles=1\r\nCurrentProfile=0\r\nA0-RssFeedURL=http://127.0.0.1:%s/quillmere-news.xml\r\n' \
+  "$(head -n1 "$work/port")" >"$work/soak.ini"
+echo "soak: $cycles cycles, $arch build"
+start=$SECONDS
+(cd "$(qm_build_dir "$arch")/dock" && "$QM_WINE" dockhost.exe --ini "$(qm_winpath "$work/soak.ini")" \
+  --section Quillmere --soak "$cycles" --dialog-seconds 0.05) </dev/null | tee "$work/out" | grep '^resources:'
+echo "soak: $((SECONDS - start)) s"
+python3 - "$work/out" <<'PY'
+import re, sys
+rows = [dict(re.findall(r"(\w+)=(\d+)", l)) for l in open(sys.argv[1]) if l.startswith("resources:")]
+if len(rows) < 2:
+    sys.exit("soak: fewer than two resource lines")
+first, last = rows[0], rows[-1]
+print("growth: " + " ".join("%s=%+d" % (k, int(last[k]) - int(first[k])) for k in first))
+PY
