@@ -294,7 +294,8 @@ void SetFeedTimeLimit(DWORD dwMs) {
     InterlockedExchange(&g_dwTimeLimit, static_cast<LONG>(dwMs));
 }
 
-FetchOutcome FetchFeedDocument(const wchar_t* szURL, const _DOCKLET_DATA* pStop, ComPtr<IXMLDOMDocument>& pDocOut) {
+FetchOutcome FetchFeedDocument(const wchar_t* szURL, const _DOCKLET_DATA* pStop, ComPtr<IXMLDOMDocument>& pDocOut,
+                               std::wstring* pFinalURL) {
     pDocOut.reset();
     qm::UniqueHttpTransfer pXMLHTTPReq;
     HRESULT hr = HttpCreate(pXMLHTTPReq.put());
@@ -344,6 +345,7 @@ FetchOutcome FetchFeedDocument(const wchar_t* szURL, const _DOCKLET_DATA* pStop,
         if (FAILED(hr) || bLoaded != VARIANT_TRUE) FailStep(L"pXMLDocPtr->loadXML failed (%d)", S_OK);
     }
     pDocOut = pXMLDocPtr;
+    if (pFinalURL) *pFinalURL = HttpFinalURL(pXMLHTTPReq.get());
     return FETCH_DOCUMENT;
 }
 
@@ -372,7 +374,8 @@ bool RetrieveFeed(_DOCKLET_DATA* pData) {
     bool bResult = false;
     try {
         ComPtr<IXMLDOMDocument> pXMLDocPtr;
-        FetchOutcome outcome = FetchFeedDocument(szURL, pData, pXMLDocPtr);
+        std::wstring finalURL;
+        FetchOutcome outcome = FetchFeedDocument(szURL, pData, pXMLDocPtr, &finalURL);
         if (outcome != FETCH_DOCUMENT) return false;
         if (!pXMLDocPtr) throw FeedError{E_POINTER};
 
@@ -406,10 +409,10 @@ bool RetrieveFeed(_DOCKLET_DATA* pData) {
         if (!pItemNodeList) throw FeedError{E_POINTER};
         if (iFormat == FEED_FORMAT_RSS)
             ParseFeedItems(newItems, pItemNodeList.get(), iFormat, L"title", L"link", nullptr, L"description", nullptr,
-                           L"pubdate", L"pubDate");
+                           L"pubdate", L"pubDate", finalURL.c_str());
         else
             ParseFeedItems(newItems, pItemNodeList.get(), iFormat, L"title", L"link", L"href", L"content",
-                           L"summary", L"updated", nullptr);
+                           L"summary", L"updated", nullptr, finalURL.c_str());
         if (IsStopping(pData)) {
             FreeFeedItems(newItems);
             return false;
