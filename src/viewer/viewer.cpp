@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <new>
 #include "core/instance.h"
+#include "feed/title.h"
 #include "presentation/icon.h"
 #include "resources/viewer_ids.h"
 #include "viewer/axhost.h"
@@ -190,14 +191,14 @@ bool ReadPageSource(_DOCKLET_DATA* pData, PageSource& source) {
     if (source.iViewMode == 0) {
         if (pData->iCurrentProfile < 0 || static_cast<unsigned int>(pData->iCurrentProfile) >= pData->profiles.GetCount())
             return true;
-        CopyText(source.szCaption, 501, pData->profiles.GetAt(pData->iCurrentProfile)->szTitle);
+        DisplayTextFromTitle(source.szCaption, 501, pData->profiles.GetAt(pData->iCurrentProfile)->szTitle);
         source.bCaption = true;
         for (unsigned int i = 0; i < pData->items.GetCount(); ++i) source.AddCopy(pData->items.GetAt(i));
     } else if (source.iViewMode == 1) {
         if (pData->iCurrentItem < 0 || static_cast<unsigned int>(pData->iCurrentItem) >= pData->items.GetCount())
             return true;
         const _RSSFEED_DATA* pItem = pData->items.GetAt(pData->iCurrentItem);
-        CopyText(source.szCaption, 501, pItem->szTitle);
+        DisplayTextFromTitle(source.szCaption, 501, pItem->szTitle);
         source.bCaption = true;
         source.AddCopy(pItem);
     }
