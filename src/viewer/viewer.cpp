@@ -7,12 +7,14 @@
 #include "presentation/icon.h"
 #include "resources/viewer_ids.h"
 #include "viewer/axhost.h"
+#include "viewer/browserevents.h"
 #include "viewer/pages.h"
 
 namespace {
 
 const wchar_t c_szDataProp[] = L"lpData";
 const wchar_t c_szIconProp[] = L"qmViewerIcon";
+const wchar_t c_szEventsProp[] = L"qmViewerEvents";
 
 // How long closing the viewer waits for its page thread; a thread that is still busy
 // then is abandoned and cleans up after itself.
@@ -85,6 +87,7 @@ void DetachViewer(HWND hDlg, bool bRecordPlacement) {
         DeleteFileW(pszPageFile);
         delete[] pszPageFile;
     }
+    DisconnectBrowserEvents(static_cast<BrowserEventSink*>(RemovePropW(hDlg, c_szEventsProp)));
     if (HWND hwndBrowser = GetDlgItem(hDlg, IDC_BROWSER)) DestroyWindow(hwndBrowser);
 }
 
@@ -109,6 +112,7 @@ void NavigateToPage(HWND hDlg, _DOCKLET_DATA* pData) {
     SendDlgItemMessageW(hDlg, IDC_BROWSER, AXM_QUERYINTERFACE, reinterpret_cast<WPARAM>(&IID_IWebBrowser2),
                         reinterpret_cast<LPARAM>(pBrowser.put_void()));
     if (!pBrowser) return;
+    AllowBrowserPage(static_cast<BrowserEventSink*>(GetPropW(hDlg, c_szEventsProp)), szPath);
     qm::UniqueBstr bstrUrl(SysAllocString(szPath));
     if (!bstrUrl) return;
     pBrowser->Navigate(bstrUrl.get(), nullptr, nullptr, nullptr, nullptr);
@@ -134,6 +138,10 @@ void OnInitDialog(HWND hDlg, _DOCKLET_DATA* pData) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     else
         CenterWindow(hDlg, 1, VIEWER_MIN_WIDTH, VIEWER_MIN_HEIGHT);
+
+    // Navigation stays on the page: the listener is in place before anything navigates.
+    if (BrowserEventSink* pSink = ConnectBrowserEvents(GetDlgItem(hDlg, IDC_BROWSER), hDlg))
+        SetPropW(hDlg, c_szEventsProp, pSink);
 
     // The handle is stored before the thread can look for it.
     qm::ScopedLock lock(pData->csState);
