@@ -145,8 +145,8 @@ TEST(Feeddump, TenThousandItemFeed) {
     RunResult r = RunFeeddump(server.Url(), 120000);
     ASSERT_EQ(r.lines.size(), 1u);
     EXPECT_NE(r.lines[0].find("\"result\": true"), std::string::npos);
-    EXPECT_NE(r.lines[0].find("{\"title\": \"T9999\", \"link\": \"http://x/9999\", \"date\": \"undefined\", "
-                              "\"description\": \"undefined\", \"file\": \"item9999.html\"}"),
+    EXPECT_NE(r.lines[0].find("{\"title\": \"T9999\", \"display_title\": \"T9999\", \"link\": \"http://x/9999\", "
+                              "\"date\": \"undefined\", \"description\": \"undefined\", \"file\": \"item9999.html\"}"),
               std::string::npos);
 }
 
