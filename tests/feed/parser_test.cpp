@@ -193,19 +193,3 @@ TEST_F(ParserTest, RelativeLinksResolveAgainstXmlBaseThenTheFeedAddress) {
     EXPECT_STREQ(Item(6).szLink, L"");
     EXPECT_STREQ(Item(7).szLink, L"undefined");
 }
-
-TEST_F(ParserTest, RssLinksResolveAgainstTheFeedAddressWhenThereIsOne) {
-    std::wstring longPath(3000, L'p');
-    const std::wstring xml = Rss(L"<item><link>/relative/uri</link></item>"
-                                 L"<item><link>" + longPath + L"</link></item>");
-    auto pList = GetItemNodeList(LoadDocument(xml).get(), L"item");
-    ParseFeedItems(items, pList.get(), FEED_FORMAT_RSS, L"title", L"link", nullptr, L"description", nullptr,
-                   L"pubdate", L"pubDate", L"http://127.0.0.1:8097/feeds/rss.xml");
-    ASSERT_EQ(items.GetCount(), 2u);
-    EXPECT_STREQ(Item(0).szLink, L"http://127.0.0.1:8097/relative/uri");
-    EXPECT_EQ(wcslen(Item(1).szLink), 2047u);  // resolved, then cut like any link
-    EXPECT_EQ(std::wstring(Item(1).szLink).rfind(L"http://127.0.0.1:8097/feeds/ppp", 0), 0u);
-    // Without an address a relative link cannot be resolved and is kept.
-    ParseRss(xml);
-    EXPECT_STREQ(Item(0).szLink, L"/relative/uri");
-}
