@@ -9,6 +9,9 @@
 // --pages DIR also writes, after each fetch, the all-items page and every item page with
 // the docklet's own page writer into DIR (into DIR\N for the N-th URL, counted from 1,
 // when there are several) and lists their paths in the object's "pages".
+//
+// Each item's "title" is the title as parsed; "display_title" is what the dock shows
+// of it.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -22,6 +25,7 @@
 #include "core/settings.h"
 #include "feed/download.h"
 #include "feed/parser.h"
+#include "feed/title.h"
 #include "viewer/pages.h"
 
 namespace {
@@ -154,7 +158,10 @@ std::string FormatJsonLine(const std::wstring& url, const UrlOutcome& outcome, _
     for (unsigned int i = 0; i < pData->items.GetCount(); ++i) {
         const _RSSFEED_DATA* pItem = pData->items.GetAt(i);
         if (i) line += ", ";
+        wchar_t szDisplayTitle[501];
+        DisplayTextFromTitle(szDisplayTitle, 501, pItem->szTitle);
         line += "{\"title\": " + JsonString(pItem->szTitle);
+        line += ", \"display_title\": " + JsonString(szDisplayTitle);
         line += ", \"link\": " + JsonString(pItem->szLink);
         line += ", \"date\": " + JsonString(pItem->szPubDate);
         line += ", \"description\": " + JsonString(pItem->pszDescription);

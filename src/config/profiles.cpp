@@ -5,6 +5,7 @@
 #include "config/config.h"
 #include "core/message.h"
 #include "core/settings.h"
+#include "feed/title.h"
 #include "resources/config_ids.h"
 
 namespace {
@@ -156,9 +157,11 @@ void LoadPage(HWND hPage, SheetContext* pContext) {
 
 void RefreshProfileList(HWND hList, _DOCKLET_DATA* pWork, int iSelect) {
     SendMessageW(hList, LB_RESETCONTENT, 0, 0);
+    wchar_t szTitle[501];
     for (unsigned int i = 0; i < pWork->iProfileCount && i < pWork->profiles.GetCount(); ++i) {
         const _PROFILE_DATA* pProfile = pWork->profiles.GetAt(i);
-        SendMessageW(hList, LB_INSERTSTRING, i, reinterpret_cast<LPARAM>(pProfile ? pProfile->szTitle : L""));
+        DisplayTextFromTitle(szTitle, 501, pProfile ? pProfile->szTitle : L"");
+        SendMessageW(hList, LB_INSERTSTRING, i, reinterpret_cast<LPARAM>(szTitle));
     }
     SendMessageW(hList, LB_SETCURSEL, static_cast<WPARAM>(iSelect), 0);
 }

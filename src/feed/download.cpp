@@ -318,7 +318,8 @@ void SetFeedTimeLimit(DWORD dwMs) {
     InterlockedExchange(&g_dwTimeLimit, static_cast<LONG>(dwMs));
 }
 
-FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, ComPtr<IXMLDOMDocument>& pDocOut) {
+FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, ComPtr<IXMLDOMDocument>& pDocOut,
+                               std::wstring* pFinalURL) {
     pDocOut.reset();
     qm::UniqueHttpTransfer pXMLHTTPReq;
     HRESULT hr = HttpCreate(pXMLHTTPReq.put());
@@ -368,6 +369,7 @@ FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, ComPtr<IXML
         if (FAILED(hr) || bLoaded != VARIANT_TRUE) FailStep(L"pXMLDocPtr->loadXML failed (%d)", S_OK);
     }
     pDocOut = pXMLDocPtr;
+    if (pFinalURL) *pFinalURL = HttpFinalURL(pXMLHTTPReq.get());
     return FETCH_DOCUMENT;
 }
 
@@ -396,7 +398,8 @@ bool RetrieveFeed(_DOCKLET_DATA* pData, HANDLE hCancel) {
     bool bResult = false;
     try {
         ComPtr<IXMLDOMDocument> pXMLDocPtr;
-        FetchOutcome outcome = FetchFeedDocument(szURL, hCancel, pXMLDocPtr);
+        std::wstring finalURL;
+        FetchOutcome outcome = FetchFeedDocument(szURL, hCancel, pXMLDocPtr, &finalURL);
         if (outcome != FETCH_DOCUMENT) return false;
         if (!pXMLDocPtr) throw FeedError{E_POINTER};
 
@@ -431,10 +434,10 @@ bool RetrieveFeed(_DOCKLET_DATA* pData, HANDLE hCancel) {
         if (!pItemNodeList) throw FeedError{E_POINTER};
         if (iFormat == FEED_FORMAT_RSS)
             ParseFeedItems(newItems, pItemNodeList.get(), iFormat, L"title", L"link", nullptr, L"description", nullptr,
-                           L"pubdate", L"pubDate");
+                           L"pubdate", L"pubDate", finalURL.c_str());
         else
             ParseFeedItems(newItems, pItemNodeList.get(), iFormat, L"title", L"link", L"href", L"content",
-                           L"summary", L"updated", nullptr);
+                           L"summary", L"updated", nullptr, finalURL.c_str());
         if (ShouldStop(pData, hCancel)) {
             FreeFeedItems(newItems);
             return false;

@@ -2,6 +2,7 @@
 // runs on WinHTTP (feed/http.h) in the shape of the MSXML request object: open, header,
 // send, a wait on the ready state, the status; the document is an MSXML 3 DOM document.
 #pragma once
+#include <string>
 #include "core/docklet.h"
 #include "feed/xmlcom.h"
 
@@ -36,4 +37,7 @@ enum FetchOutcome {
 // text. Documents that declare entities in a DOCTYPE are refused (FEED_E_ENTITIES), and
 // documents with a DOCTYPE are parsed without resolving anything external. The caller
 // has entered an apartment. Failures show their step's message and throw qm::FeedError.
-FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, qm::ComPtr<IXMLDOMDocument>& pDocOut);
+// With pFinalURL, a document's address after redirects goes there (empty when it is
+// not known).
+FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, qm::ComPtr<IXMLDOMDocument>& pDocOut,
+                               std::wstring* pFinalURL = nullptr);

@@ -1,5 +1,6 @@
 #include "feed/http.h"
 #include <winhttp.h>
+#include <shlwapi.h>
 #include <new>
 #include <vector>
 
@@ -22,6 +23,10 @@ struct _HTTP_TRANSFER {
     LONG lStatus = 0;
     std::string body;
     std::wstring contentType;
+    // The address asked for, followed through redirects; bUrlLost when a redirect could
+    // not be followed in it.
+    std::wstring url;
+    bool bUrlLost = false;
 
     ~_HTTP_TRANSFER() {
         if (hRequest) WinHttpCloseHandle(hRequest);
@@ -51,11 +56,32 @@ HINTERNET Request(_HTTP_TRANSFER* p) {
     return p->bAbort ? nullptr : p->hRequest;
 }
 
+// Keeps the transfer's address in step with the redirects WinHTTP follows. The new
+// location comes as the platform gives it (absolute, or as the server wrote it), so it
+// is resolved against the address before it.
+void CALLBACK OnTransferStatus(HINTERNET, DWORD_PTR dwContext, DWORD dwStatus, LPVOID pvInfo, DWORD cchInfo) {
+    if (dwStatus != WINHTTP_CALLBACK_STATUS_REDIRECT || !dwContext) return;
+    auto* p = reinterpret_cast<_HTTP_TRANSFER*>(dwContext);
+    try {
+        const wchar_t* szLocation = static_cast<const wchar_t*>(pvInfo);
+        std::wstring location(szLocation ? szLocation : L"", szLocation ? wcsnlen(szLocation, cchInfo) : 0);
+        std::wstring next;
+        if (!location.empty() && CombineUrl(p->url.c_str(), location.c_str(), next))
+            p->url = next;
+        else
+            p->bUrlLost = true;
+    } catch (...) {
+        p->bUrlLost = true;
+    }
+}
+
 HRESULT RunTransfer(_HTTP_TRANSFER* p) {
     HINTERNET h = Request(p);
     if (!h) return E_ABORT;
+    WinHttpSetStatusCallback(h, OnTransferStatus, WINHTTP_CALLBACK_FLAG_REDIRECT, 0);
     if (!WinHttpSendRequest(h, p->headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : p->headers.c_str(),
-                            p->headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
+                            p->headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0,
+                            reinterpret_cast<DWORD_PTR>(p)))
         return LastError();
     if (!(h = Request(p))) return E_ABORT;
     if (!WinHttpReceiveResponse(h, nullptr)) return LastError();
@@ -161,6 +187,7 @@ HRESULT HttpOpen(_HTTP_TRANSFER* p, const wchar_t* szMethod, const wchar_t* szUR
                                      WINHTTP_DEFAULT_ACCEPT_TYPES,
                                      uc.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0);
     if (!p->hRequest) return LastError();
+    p->url = szURL;
     p->lState = 1;
     return S_OK;
 }
@@ -217,6 +244,29 @@ const std::string& HttpResponseBody(_HTTP_TRANSFER* p) {
 
 const std::wstring& HttpContentType(_HTTP_TRANSFER* p) {
     return p->contentType;
+}
+
+std::wstring HttpFinalURL(_HTTP_TRANSFER* p) {
+    if (!p || p->lState != 4 || p->bUrlLost) return std::wstring();
+    return p->url;
+}
+
+bool CombineUrl(const wchar_t* szBase, const wchar_t* szRelative, std::wstring& out) {
+    if (!szBase || !szRelative) return false;
+    DWORD cch = static_cast<DWORD>(wcslen(szBase) + wcslen(szRelative) + 16);
+    for (int iTry = 0; iTry < 2; ++iTry) {
+        std::vector<wchar_t> buffer(cch);
+        DWORD cchGot = cch;
+        HRESULT hr = UrlCombineW(szBase, szRelative, buffer.data(), &cchGot, 0);
+        if (SUCCEEDED(hr)) {
+            buffer.back() = 0;
+            out.assign(buffer.data());
+            return true;
+        }
+        if (hr != E_POINTER || cchGot <= cch) return false;
+        cch = cchGot + 1;
+    }
+    return false;
 }
 
 HANDLE HttpCompletionEvent(_HTTP_TRANSFER* p) {

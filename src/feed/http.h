@@ -24,11 +24,18 @@ HRESULT HttpGetStatus(_HTTP_TRANSFER* pTransfer, LONG* plStatus);
 // The raw body and the Content-Type header of an ended transfer.
 const std::string& HttpResponseBody(_HTTP_TRANSFER* pTransfer);
 const std::wstring& HttpContentType(_HTTP_TRANSFER* pTransfer);
+// The address the response of an ended transfer came from, after any redirects; empty
+// when a redirect could not be followed in it.
+std::wstring HttpFinalURL(_HTTP_TRANSFER* pTransfer);
 // Signalled when the transfer has ended, for waits that sleep until then (owned by the
 // transfer; valid while the caller holds it).
 HANDLE HttpCompletionEvent(_HTTP_TRANSFER* pTransfer);
 // Tells a running transfer to stop at its next step.
 void HttpAbort(_HTTP_TRANSFER* pTransfer);
+
+// szRelative resolved against the absolute szBase by the platform's URL rules (dot
+// segments removed, as UrlCombineW does); false when they cannot be combined.
+bool CombineUrl(const wchar_t* szBase, const wchar_t* szRelative, std::wstring& out);
 
 namespace qm {
 struct HttpReleaseDeleter { void operator()(_HTTP_TRANSFER* p) const { HttpRelease(p); } };

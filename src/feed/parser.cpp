@@ -3,8 +3,11 @@
 #include <cstdio>
 #include <cwchar>
 #include <new>
+#include <cwctype>
 #include <string>
+#include <vector>
 #include "core/message.h"
+#include "feed/http.h"
 
 using qm::CheckHr;
 using qm::ComPtr;
@@ -231,15 +234,18 @@ ComPtr<IXMLDOMNodeList> GetItemNodeList(IXMLDOMDocument* pDoc, const wchar_t* sz
 namespace {
 
 // The getters' work once the first element of the name is known (pFirst may be null).
-void TextOf(IXMLDOMElement* pFirst, wchar_t* szBuffer, size_t cch, const wchar_t* szDefault) {
+// True when the feed gave the text, false when the default stands in for it.
+bool TextOf(IXMLDOMElement* pFirst, wchar_t* szBuffer, size_t cch, const wchar_t* szDefault) {
     UniqueBstr bstrText = FirstChildText(pFirst);
-    if (bstrText)
+    if (bstrText) {
         CopyText(szBuffer, cch, bstrText.get());
-    else if (szDefault)
-        CopyText(szBuffer, cch, szDefault);
+        return true;
+    }
+    if (szDefault) CopyText(szBuffer, cch, szDefault);
+    return false;
 }
 
-void AttributeOf(IXMLDOMElement* pFirst, wchar_t* szBuffer, size_t cch, const wchar_t* szAttr,
+bool AttributeOf(IXMLDOMElement* pFirst, wchar_t* szBuffer, size_t cch, const wchar_t* szAttr,
                  const wchar_t* szDefault) {
     qm::UniqueVariant value;
     if (pFirst) {
@@ -248,10 +254,83 @@ void AttributeOf(IXMLDOMElement* pFirst, wchar_t* szBuffer, size_t cch, const wc
     }
     if (V_VT(&value) == VT_NULL || V_VT(&value) == VT_EMPTY) {
         if (szDefault) CopyText(szBuffer, cch, szDefault);
-        return;
+        return false;
     }
     CheckHr(VariantChangeType(&value, &value, 0, VT_BSTR));
     CopyText(szBuffer, cch, V_BSTR(&value) ? V_BSTR(&value) : L"");
+    return true;
+}
+
+bool IsUrlSpace(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
+}
+
+// sz without the white space around it.
+std::wstring TrimUrl(const wchar_t* sz) {
+    const wchar_t* pEnd = sz + wcslen(sz);
+    while (IsUrlSpace(*sz)) ++sz;
+    while (pEnd > sz && IsUrlSpace(pEnd[-1])) --pEnd;
+    return std::wstring(sz, pEnd);
+}
+
+// Whether a URL reference names its scheme ("scheme:..."): such a link is absolute and
+// is never resolved against anything.
+bool HasScheme(const std::wstring& url) {
+    if (url.empty() || url[0] > 0x7F || !iswalpha(url[0])) return false;
+    for (size_t i = 1; i < url.size(); ++i) {
+        wchar_t c = url[i];
+        if (c == L':') return true;
+        if (c > 0x7F || !(iswalnum(c) || c == L'+' || c == L'-' || c == L'.')) return false;
+    }
+    return false;
+}
+
+// An absolute http or https address: the only bases that links are resolved against.
+bool IsHttpBase(const std::wstring& url) {
+    return _wcsnicmp(url.c_str(), L"http://", 7) == 0 || _wcsnicmp(url.c_str(), L"https://", 8) == 0;
+}
+
+// The base URI that applies to pElement: the feed's address, then every xml:base from
+// the root down to pElement itself, each resolved against the one above it. An xml:base
+// that does not come out as an http or https address is passed over, so a feed cannot
+// make its links resolve to script or local files. Empty when there is no such base.
+std::wstring BaseUrlOf(IXMLDOMElement* pElement, const wchar_t* szFeedUrl) {
+    std::vector<std::wstring> bases;  // innermost first
+    ComPtr<IXMLDOMNode> pNode;
+    CheckHr(pElement->QueryInterface(qm::IID_XMLDOMNode, pNode.put_void()));
+    UniqueBstr bstrAttr(qm::AllocBstr(L"xml:base"));
+    while (pNode) {
+        ComPtr<IXMLDOMElement> pAncestor;
+        if (FAILED(pNode->QueryInterface(qm::IID_XMLDOMElement, pAncestor.put_void())) || !pAncestor) break;
+        qm::UniqueVariant value;
+        CheckHr(pAncestor->getAttribute(bstrAttr.get(), &value));
+        if (V_VT(&value) == VT_BSTR && V_BSTR(&value)) bases.push_back(TrimUrl(V_BSTR(&value)));
+        ComPtr<IXMLDOMNode> pParent;
+        CheckHr(pNode->get_parentNode(pParent.put()));
+        pNode = pParent;
+    }
+    std::wstring base = (szFeedUrl && IsHttpBase(szFeedUrl)) ? std::wstring(szFeedUrl) : std::wstring();
+    for (auto it = bases.rbegin(); it != bases.rend(); ++it) {
+        std::wstring candidate;
+        if (HasScheme(*it))
+            candidate = *it;
+        else if (base.empty() || !CombineUrl(base.c_str(), it->c_str(), candidate))
+            continue;
+        if (IsHttpBase(candidate)) base = candidate;
+    }
+    return base;
+}
+
+// A link that the feed gave as a relative reference, resolved against the base that
+// applies to its element; absolute links, empty ones and links without a base stay as
+// they are. Cut to cch - 1 like any link.
+void ResolveLink(IXMLDOMElement* pLinkElement, const wchar_t* szFeedUrl, wchar_t* szLink, size_t cch) {
+    std::wstring link = TrimUrl(szLink);
+    if (link.empty() || HasScheme(link)) return;
+    std::wstring base = BaseUrlOf(pLinkElement, szFeedUrl);
+    std::wstring resolved;
+    if (base.empty() || !CombineUrl(base.c_str(), link.c_str(), resolved)) return;
+    CopyText(szLink, cch, resolved.c_str());
 }
 
 void TextAllocOf(IXMLDOMElement* pFirst, wchar_t** ppszOut, const wchar_t* szDefault) {
@@ -291,7 +370,8 @@ bool GetChildTextAlloc(IXMLDOMElement* pElement, wchar_t** ppszOut, const wchar_
 
 void ParseFeedItems(FeedItemList& items, IXMLDOMNodeList* pList, int iFormat, const wchar_t* szTitleName,
                     const wchar_t* szLinkName, const wchar_t* szLinkAttr, const wchar_t* szDescriptionName,
-                    const wchar_t* szDescription2Name, const wchar_t* szDateName, const wchar_t* szDate2Name) {
+                    const wchar_t* szDescription2Name, const wchar_t* szDateName, const wchar_t* szDate2Name,
+                    const wchar_t* szBaseUrl) {
     if (!pList || !szTitleName || !szLinkName || !szDescriptionName || !szDateName) throw FeedError{-1};
     if (iFormat == FEED_FORMAT_ATOM && !szLinkAttr) throw FeedError{-1};
     FreeFeedItems(items);
@@ -323,10 +403,12 @@ void ParseFeedItems(FeedItemList& items, IXMLDOMNodeList* pList, int iFormat, co
             FindFirstElements(pItem.get(), pszNames, FIELDS, pFound);
 
             TextOf(pFound[TITLE].get(), szTitle, 500, c_szUndefined);
+            bool bLinkGiven = false;
             if (iFormat == FEED_FORMAT_RSS)
-                TextOf(pFound[LINK].get(), szLink, 2048, c_szUndefined);
+                bLinkGiven = TextOf(pFound[LINK].get(), szLink, 2048, c_szUndefined);
             else if (iFormat == FEED_FORMAT_ATOM)
-                AttributeOf(pFound[LINK].get(), szLink, 2048, szLinkAttr, c_szUndefined);
+                bLinkGiven = AttributeOf(pFound[LINK].get(), szLink, 2048, szLinkAttr, c_szUndefined);
+            if (bLinkGiven) ResolveLink(pFound[LINK].get(), szBaseUrl, szLink, 2048);
             TextAllocOf(pFound[DESCRIPTION].get(), &pszDescription, c_szUndefined);
             if (pszNames[DESCRIPTION2] && wcscmp(pszDescription, c_szUndefined) == 0)
                 TextAllocOf(pFound[DESCRIPTION2].get(), &pszDescription, c_szUndefined);

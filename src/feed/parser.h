@@ -17,9 +17,14 @@ bool GetFeedTitle(IXMLDOMDocument* pDoc, const wchar_t* szContainer, wchar_t* sz
 qm::ComPtr<IXMLDOMNodeList> GetItemNodeList(IXMLDOMDocument* pDoc, const wchar_t* szName);
 // Empties items, then appends one record per element of pList. The names not used by a
 // format may be null (szLinkAttr for RSS, szDescription2 for RSS, szDate2 for Atom).
+// A link that the feed gives as a relative reference is stored resolved: against the
+// nearest xml:base in scope (itself resolved the same way), then szBaseUrl, the address
+// the feed was fetched from after redirects (may be null). Only http and https bases
+// count; a link that cannot be resolved is stored as it was.
 void ParseFeedItems(FeedItemList& items, IXMLDOMNodeList* pList, int iFormat, const wchar_t* szTitleName,
                     const wchar_t* szLinkName, const wchar_t* szLinkAttr, const wchar_t* szDescriptionName,
-                    const wchar_t* szDescription2Name, const wchar_t* szDateName, const wchar_t* szDate2Name);
+                    const wchar_t* szDescription2Name, const wchar_t* szDateName, const wchar_t* szDate2Name,
+                    const wchar_t* szBaseUrl = nullptr);
 
 // The text of the first child node of the first szName element below pElement, cut to
 // cch - 1 characters; szDefault (when given) where there is none or it is empty.

@@ -4,6 +4,7 @@
 #include <new>
 #include "core/host.h"
 #include "core/record.h"
+#include "feed/title.h"
 #include "presentation/text.h"
 
 using namespace qm;
@@ -74,14 +75,14 @@ void SelectDisplayText(_DOCKLET_DATA* pData, unsigned int iInfo, wchar_t* szOut,
         if (iProfile == -1 && n == 0) return CopyText(szOut, cchOut, L"Feeds not configured");
         // An index that names no profile (only damaged settings give one) shows nothing.
         if (iProfile >= 0 && static_cast<unsigned int>(iProfile) < n)
-            CopyText(szOut, cchOut, pData->profiles.GetAt(iProfile)->szTitle);
+            DisplayTextFromTitle(szOut, cchOut, pData->profiles.GetAt(iProfile)->szTitle);
         return;
     }
     if (pData->items.GetCount() == 0 || pData->iCurrentItem == -1)
         return CopyText(szOut, cchOut, L"Feed items not available");
     const _RSSFEED_DATA* pItem = CurrentItem(pData);
     if (!pItem) return CopyText(szOut, cchOut, L"Feed items not available");
-    if (iInfo & INFO_ITEM_TITLE) return CopyText(szOut, cchOut, pItem->szTitle);
+    if (iInfo & INFO_ITEM_TITLE) return DisplayTextFromTitle(szOut, cchOut, pItem->szTitle);
     if (iInfo & INFO_ITEM_LINK) return CopyText(szOut, cchOut, pItem->szLink);
 }
 

@@ -2,6 +2,7 @@
 #include "core/host.h"
 #include <memory>
 #include <new>
+#include "feed/title.h"
 
 using namespace qm;
 
@@ -24,8 +25,11 @@ _PROFILE_DATA* ProfileAt(_DOCKLET_DATA* pData, int iProfile) {
     return pData->profiles.GetAt(iProfile);
 }
 
+// Appends a title (item or profile) as the user reads it.
 void AppendText(HMENU hMenu, UINT uFlags, UINT_PTR id, const wchar_t* szTitle, wchar_t* szBuffer) {
-    MenuTextFromTitle(szBuffer, c_cchMenuText, szTitle);
+    wchar_t szDisplay[501];
+    DisplayTextFromTitle(szDisplay, 501, szTitle);
+    MenuTextFromTitle(szBuffer, c_cchMenuText, szDisplay);
     AppendMenuW(hMenu, MF_STRING | uFlags, id, szBuffer);
 }
 

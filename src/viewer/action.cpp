@@ -98,6 +98,15 @@ ItemLaunch PlanItemAction(_DOCKLET_DATA* pData) {
     return launch;
 }
 
+bool OpenWebAddress(HWND hwndOwner, const wchar_t* szURL) {
+    if (!IsWebAddress(szURL)) return false;
+    ItemLaunch launch;
+    launch.iKind = ITEM_LAUNCH_SHELL;
+    launch.strFile = szURL;
+    g_pfnLauncher(hwndOwner, launch);
+    return true;
+}
+
 ItemLauncher SetItemLauncher(ItemLauncher pfn) {
     ItemLauncher pfnOld = g_pfnLauncher;
     g_pfnLauncher = pfn ? pfn : LaunchThroughShell;

@@ -33,6 +33,10 @@ bool IsWebAddress(const wchar_t* szLink);
 // percent-encoded, trailing backslashes doubled so the closing quote stays a quote.
 std::wstring QuoteArgument(const wchar_t* szArgument);
 
+// Hands szURL to the default browser (a shell launch through the launcher below) when it
+// is an absolute http or https address; anything else is dropped. True when launched.
+bool OpenWebAddress(HWND hwndOwner, const wchar_t* szURL);
+
 // Replaces how shell and application launches are carried out (tests record them
 // instead of starting a browser); null restores the shell. Returns the previous one.
 typedef void (*ItemLauncher)(HWND hwndOwner, const ItemLaunch& launch);

@@ -1,5 +1,8 @@
 #include "viewer/axhost.h"
+#include <idispids.h>
+#include <olectl.h>
 #include <new>
+#include "core/unique.h"
 
 namespace {
 
@@ -106,6 +109,11 @@ LRESULT OnCreate(HWND hwnd) {
     pHost->m_pOleObject->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&pHost->m_pViewObject));
     pHost->m_pOleObject->QueryInterface(IID_IDataObject, reinterpret_cast<void**>(&pHost->m_pDataObject));
     if (pHost->m_pViewObject) pHost->m_pViewObject->SetAdvise(DVASPECT_CONTENT, 0, static_cast<IAdviseSink*>(&site));
+    // The control may have read its ambient properties before it had the site; it reads
+    // the download control again now.
+    qm::ComPtr<IOleControl> pControl;
+    if (SUCCEEDED(pHost->m_pOleObject->QueryInterface(IID_IOleControl, pControl.put_void())) && pControl)
+        pControl->OnAmbientPropertyChange(DISPID_AMBIENT_DLCONTROL);
     return 0;
 }
 
@@ -296,8 +304,31 @@ STDMETHODIMP AXClientSite::RequestNewObjectLayout() { return S_OK; }
 STDMETHODIMP AXClientSite::GetTypeInfoCount(UINT*) { return E_NOTIMPL; }
 STDMETHODIMP AXClientSite::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
 STDMETHODIMP AXClientSite::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
-STDMETHODIMP AXClientSite::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
-    return E_NOTIMPL;
+// The ambient properties the control reads from its site: the download control (see
+// AX_DLCONTROL_FLAGS), user mode (the control runs, it is not being designed) and
+// silence (no dialogs). Any other is one the site does not have, so the control uses
+// its own default.
+STDMETHODIMP AXClientSite::Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISPPARAMS*, VARIANT* pVarResult,
+                                  EXCEPINFO*, UINT*) {
+    if (!(wFlags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+    VARIANT value;
+    VariantInit(&value);
+    switch (dispIdMember) {
+    case DISPID_AMBIENT_DLCONTROL:
+        V_VT(&value) = VT_I4;
+        V_I4(&value) = static_cast<LONG>(AX_DLCONTROL_FLAGS);
+        break;
+    case DISPID_AMBIENT_USERMODE:
+    case DISPID_AMBIENT_SILENT:
+        V_VT(&value) = VT_BOOL;
+        V_BOOL(&value) = VARIANT_TRUE;
+        break;
+    default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    if (!pVarResult) return E_POINTER;
+    *pVarResult = value;
+    return S_OK;
 }
 
 STDMETHODIMP_(void) AXClientSite::OnDataChange(FORMATETC*, STGMEDIUM*) {}

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <ole2.h>
+#include <mshtmdid.h>
 
 // Private messages of an "AX" window.
 // wParam: const IID*, lParam: void** that receives the interface. Result: the control's
@@ -19,6 +20,14 @@
 #define AXM_DATAADVISE (WM_USER + 6)
 
 #define AX_DATA_CONNECTIONS 100
+
+// What the site answers for the ambient download-control property: pages show their
+// images, but no script, Java, ActiveX control, behaviour, background sound or client
+// pull (meta refresh) runs, and the control shows no dialogs of its own. The browser
+// control shows pages written from feeds, which are not ours to trust.
+#define AX_DLCONTROL_FLAGS                                                                                       \
+    (DLCTL_DLIMAGES | DLCTL_NO_SCRIPTS | DLCTL_NO_JAVA | DLCTL_NO_RUNACTIVEXCTLS | DLCTL_NO_DLACTIVEXCTLS |   \
+     DLCTL_NO_BEHAVIORS | DLCTL_NO_CLIENTPULL | DLCTL_SILENT)
 
 struct AXHost;
 

@@ -2,6 +2,7 @@
 #include <shlobj.h>
 #include <cwchar>
 #include <new>
+#include "viewer/action.h"
 
 namespace {
 
@@ -23,8 +24,13 @@ const wchar_t c_szStyleClose[] = L"--></style></head><body>";
 const wchar_t c_szSeparator[] = L"<br /><hr />";
 const wchar_t c_szTrailer[] = L"</body></html>";
 
-const wchar_t c_szLinkFormat[] = L"<div><span class=\"rssFeedTitle\"><a href=\"%s\" target=\"_blank\">";
+// The title as a link; the link asks for no window of its own, so a click is a
+// navigation of the viewer's, which hands web addresses to the default browser.
+const wchar_t c_szLinkFormat[] = L"<div><span class=\"rssFeedTitle\"><a href=\"%s\">";
 const wchar_t c_szTitleFormat[] = L"%s</a>";
+// The title of an item whose link is no web address.
+const wchar_t c_szUnlinkedOpen[] = L"<div><span class=\"rssFeedTitle\">";
+const wchar_t c_szUnlinkedTitleFormat[] = L"%s";
 const wchar_t c_szDateFormat[] = L"</span><br /><span class=\"rssFeedDatePub\">Published: %s</span></div>";
 const wchar_t c_szDescriptionFormat[] = L"<br /><div>%s</div>";
 
@@ -151,8 +157,14 @@ void EncodeHrefLink(const wchar_t* szLink, wchar_t* szOut, size_t cchOut) {
     szOut[n] = 0;
 }
 
-BOOL WriteItemBlock(HANDLE hFile, const _RSSFEED_DATA* pItem) {
-    if (!pItem) return FALSE;
+namespace {
+
+// The title, as a link only when the item's link is an absolute http or https address:
+// a feed's javascript:, data:, file: or relative link never becomes something to click.
+BOOL WriteTitle(HANDLE hFile, const _RSSFEED_DATA* pItem) {
+    if (!IsWebAddress(pItem->szLink))
+        return WriteWideText(hFile, c_szUnlinkedOpen) &&
+               WriteFormattedText(hFile, c_szUnlinkedTitleFormat, pItem->szTitle);
     // Every character of the link may grow to three.
     const size_t cchLink = wcslen(pItem->szLink) * 3 + 1;
     wchar_t* pszLink = new (std::nothrow) wchar_t[cchLink];
@@ -160,7 +172,14 @@ BOOL WriteItemBlock(HANDLE hFile, const _RSSFEED_DATA* pItem) {
     EncodeHrefLink(pItem->szLink, pszLink, cchLink);
     BOOL bOk = WriteFormattedText(hFile, c_szLinkFormat, pszLink);
     delete[] pszLink;
-    return bOk && WriteFormattedText(hFile, c_szTitleFormat, pItem->szTitle) &&
+    return bOk && WriteFormattedText(hFile, c_szTitleFormat, pItem->szTitle);
+}
+
+}  // namespace
+
+BOOL WriteItemBlock(HANDLE hFile, const _RSSFEED_DATA* pItem) {
+    if (!pItem) return FALSE;
+    return WriteTitle(hFile, pItem) &&
            WriteFormattedText(hFile, c_szDateFormat, pItem->szPubDate) &&
            WriteFormattedText(hFile, c_szDescriptionFormat, pItem->pszDescription ? pItem->pszDescription : L"");
 }

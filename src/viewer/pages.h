@@ -6,8 +6,12 @@
 // right after the document type declaration. That comment puts the page in the Internet
 // zone, so markup from a feed never runs with the rights of the local machine; see
 // https://learn.microsoft.com/previous-versions/windows/internet-explorer/ie-developer/compatibility/ms537628(v=vs.85)
-// Feed texts are written verbatim, except that a double quote in a link becomes %22 so
-// the link cannot leave its href attribute.
+// Feed texts are written verbatim, with one exception for the link: the title links to
+// the item only when its link is an absolute http or https address, with each double
+// quote in it as %22 so it cannot leave its href attribute; any other link (script,
+// data, local file, relative, "undefined") leaves the title unlinked. Descriptions stay
+// as the feed wrote them; the viewer keeps them inert (no script, no navigation of its
+// own).
 #pragma once
 #include "core/docklet.h"
 
@@ -36,7 +40,8 @@ BOOL WriteAllItemsPageTo(const wchar_t* szFolder, const FeedItemList& items, wch
 BOOL WriteItemPageTo(const wchar_t* szFolder, const _RSSFEED_DATA* pItem, wchar_t** ppszPathOut);
 
 // The building blocks, each one write call per fragment. Non-zero on success.
-// The item block: link, title, date and description fragments, stopping at a failure.
+// The item block: title (linked or not), date and description fragments, stopping at a
+// failure.
 BOOL WriteItemBlock(HANDLE hFile, const _RSSFEED_DATA* pItem);
 // szFormat with its one "%s" replaced by szText.
 BOOL WriteFormattedText(HANDLE hFile, const wchar_t* szFormat, const wchar_t* szText);

@@ -4,15 +4,18 @@
 #include <new>
 #include "core/record.h"
 #include "feed/parser.h"
+#include "feed/title.h"
 #include "presentation/icon.h"
 #include "resources/viewer_ids.h"
 #include "viewer/axhost.h"
+#include "viewer/browserevents.h"
 #include "viewer/pages.h"
 
 namespace {
 
 const wchar_t c_szDataProp[] = L"lpData";
 const wchar_t c_szIconProp[] = L"qmViewerIcon";
+const wchar_t c_szEventsProp[] = L"qmViewerEvents";
 
 // How long closing the viewer waits for its page thread; a thread that is still busy
 // then is abandoned and cleans up after itself.
@@ -69,6 +72,7 @@ void DetachViewer(HWND hDlg, bool bRecordPlacement) {
         InterlockedExchange(&pData->bLoadingPage, 0);
         if (!IsStopping(pData)) UpdateDockDisplay(pData);
     }
+    DisconnectBrowserEvents(static_cast<BrowserEventSink*>(RemovePropW(hDlg, c_szEventsProp)));
     if (HWND hwndBrowser = GetDlgItem(hDlg, IDC_BROWSER)) DestroyWindow(hwndBrowser);
     qm::UniqueOwnedFile pageFile;
     {
@@ -98,6 +102,7 @@ void NavigateToPage(HWND hDlg, _DOCKLET_DATA* pData) {
     SendDlgItemMessageW(hDlg, IDC_BROWSER, AXM_QUERYINTERFACE, reinterpret_cast<WPARAM>(&IID_IWebBrowser2),
                         reinterpret_cast<LPARAM>(pBrowser.put_void()));
     if (!pBrowser) return;
+    AllowBrowserPage(static_cast<BrowserEventSink*>(GetPropW(hDlg, c_szEventsProp)), szPath);
     qm::UniqueBstr bstrUrl(SysAllocString(szPath));
     if (!bstrUrl) return;
     pBrowser->Navigate(bstrUrl.get(), nullptr, nullptr, nullptr, nullptr);
@@ -123,6 +128,10 @@ void OnInitDialog(HWND hDlg, _DOCKLET_DATA* pData) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     else
         CenterWindow(hDlg, 1, VIEWER_MIN_WIDTH, VIEWER_MIN_HEIGHT);
+
+    // Navigation stays on the page: the listener is in place before anything navigates.
+    if (BrowserEventSink* pSink = ConnectBrowserEvents(GetDlgItem(hDlg, IDC_BROWSER), hDlg))
+        SetPropW(hDlg, c_szEventsProp, pSink);
 
     // The handles are stored before the thread can look for them.
     qm::ScopedLock lock(pData->csState);
@@ -169,14 +178,14 @@ bool ReadPageSource(_DOCKLET_DATA* pData, PageSource& source) {
     if (source.iViewMode == 0) {
         if (pData->iCurrentProfile < 0 || static_cast<unsigned int>(pData->iCurrentProfile) >= pData->profiles.GetCount())
             return true;
-        CopyText(source.szCaption, 501, pData->profiles.GetAt(pData->iCurrentProfile)->szTitle);
+        DisplayTextFromTitle(source.szCaption, 501, pData->profiles.GetAt(pData->iCurrentProfile)->szTitle);
         source.bCaption = true;
         for (unsigned int i = 0; i < pData->items.GetCount(); ++i) source.AddCopy(pData->items.GetAt(i));
     } else if (source.iViewMode == 1) {
         if (pData->iCurrentItem < 0 || static_cast<unsigned int>(pData->iCurrentItem) >= pData->items.GetCount())
             return true;
         const _RSSFEED_DATA* pItem = pData->items.GetAt(pData->iCurrentItem);
-        CopyText(source.szCaption, 501, pItem->szTitle);
+        DisplayTextFromTitle(source.szCaption, 501, pItem->szTitle);
         source.bCaption = true;
         source.AddCopy(pItem);
     }

@@ -355,3 +355,20 @@ TEST_F(DownloadTest, RedirectLoopEnds) {
         << messages[0];
     EXPECT_GE(server.Requests().size(), 2u);
 }
+
+// Relative links are resolved against the address the feed finally came from.
+TEST_F(DownloadTest, RelativeLinksFollowTheRedirectedAddress) {
+    HttpServer server([](const HttpRequest& req) {
+        HttpResponse r;
+        if (req.path == "/feed") {
+            r.status = 301;
+            r.extraHeaders = "Location: /moved/here/feed.xml\r\n";
+            return r;
+        }
+        r.body = "<rss><channel><title>C</title><item><link>item.html</link></item></channel></rss>";
+        return r;
+    });
+    ASSERT_TRUE(Fetch(server));
+    ASSERT_EQ(pData->items.GetCount(), 1u);
+    EXPECT_EQ(std::wstring(pData->items.GetAt(0)->szLink), server.Url("/moved/here/item.html"));
+}

@@ -164,3 +164,32 @@ TEST_F(ParserTest, MissingArgumentsAbortWithMinusOne) {
     wchar_t sz[10];
     EXPECT_THROW(GetChildText(nullptr, sz, 10, L"title", L"undefined"), qm::FeedError);
 }
+
+TEST_F(ParserTest, RelativeLinksResolveAgainstXmlBaseThenTheFeedAddress) {
+    auto pDoc = LoadDocument(
+        L"<feed xmlns=\"http://www.w3.org/2005/Atom\" xml:base=\"http://example.com/blog/\">"
+        L"<entry><link href=\"2026/item.html\"/></entry>"
+        L"<entry xml:base=\"../other/\"><link href=\"x.html\"/></entry>"
+        L"<entry xml:base=\"javascript:alert(1)\"><link href=\"y.html\"/></entry>"
+        L"<entry xml:base=\"file:///c:/windows/\"><link href=\"/root\"/></entry>"
+        L"<entry><link xml:base=\"https://other.example/d/\" href=\"//cdn.example/z\"/></entry>"
+        L"<entry><link href=\"javascript:alert(1)\"/></entry>"
+        L"<entry><link href=\"\"/></entry>"
+        L"<entry><link/></entry>"
+        L"</feed>");
+    ASSERT_TRUE(pDoc);
+    auto pList = GetItemNodeList(pDoc.get(), L"entry");
+    ParseFeedItems(items, pList.get(), FEED_FORMAT_ATOM, L"title", L"link", L"href", L"content", L"summary",
+                   L"updated", nullptr, L"http://feeds.example/atom.xml");
+    ASSERT_EQ(items.GetCount(), 8u);
+    EXPECT_STREQ(Item(0).szLink, L"http://example.com/blog/2026/item.html");
+    EXPECT_STREQ(Item(1).szLink, L"http://example.com/other/x.html");
+    // A base that is no web address is passed over: the one above it applies.
+    EXPECT_STREQ(Item(2).szLink, L"http://example.com/blog/y.html");
+    EXPECT_STREQ(Item(3).szLink, L"http://example.com/root");
+    EXPECT_STREQ(Item(4).szLink, L"https://cdn.example/z");
+    // Absolute links, empty ones and the placeholder stay as they are.
+    EXPECT_STREQ(Item(5).szLink, L"javascript:alert(1)");
+    EXPECT_STREQ(Item(6).szLink, L"");
+    EXPECT_STREQ(Item(7).szLink, L"undefined");
+}

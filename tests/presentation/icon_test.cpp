@@ -57,6 +57,19 @@ TEST(DisplayText, DefaultBitsInEachStateOfTheDock) {
     EXPECT_EQ(Text(d, d->iDockletInfo), L"Second headline");
 }
 
+TEST(DisplayText, TitlesShowAsTextOnTheIconAndTheLabel) {
+    Docklet d;
+    d.AddProfile(L"News &amp; <i>Views</i>");
+    d->iCurrentProfile = 0;
+    d.AddItem(L"Tom &amp; Jerry <b>live</b>", L"http://example.test/a&amp;b");
+    d->iCurrentItem = 0;
+    EXPECT_EQ(Text(d, INFO_ITEM_TITLE), L"Tom & Jerry live");
+    EXPECT_EQ(Text(d, INFO_PROFILE_TITLE), L"News & Views");
+    EXPECT_EQ(LabelAfterUpdate(d), "News & Views");
+    // A link is shown as it stands.
+    EXPECT_EQ(Text(d, INFO_ITEM_LINK), L"http://example.test/a&amp;b");
+}
+
 TEST(DisplayText, EachBitAndItsPrecedence) {
     Docklet d;
     CopyText(d->szTitle, 500, L"My Docklet");

@@ -206,6 +206,21 @@ TEST(ItemMenu, AmpersandsInTitlesShowAsWritten) {
     EXPECT_STREQ(sz, L"a");
 }
 
+TEST(ItemMenu, TitlesWithMarkupShowAsTextInBothMenus) {
+    Docklet d;
+    d.AddProfile(L"News &amp;amp; <i>Views</i>");
+    d.AddProfile(L"Second");
+    d->iCurrentProfile = 0;
+    d.AddItem(L"Tom &amp; Jerry <b>live</b>\n  again");
+    std::vector<Entry> e = ItemMenu(d);
+    EXPECT_EQ(e[0].text, L"News &&amp; Views");
+    EXPECT_EQ(e[5].text, L"Tom && Jerry live again");
+    e = ContextMenu(d);
+    EXPECT_EQ(e[2].text, L"News &&amp; Views");
+    // The records keep the titles as parsed.
+    EXPECT_STREQ(d->items.GetAt(0)->szTitle, L"Tom &amp; Jerry <b>live</b>\n  again");
+}
+
 // ---- Item menu: acting ----
 
 TEST(ItemMenu, ChoosingAnItemMakesItCurrentAndRunsTheItemAction) {

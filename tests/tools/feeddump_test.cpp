@@ -71,6 +71,19 @@ std::string LargeRss(int n) {
     return s + "</channel></rss>";
 }
 
+// A page the page writer wrote (FF FE and UTF-16LE) as text; empty when it is missing.
+std::wstring ReadPageText(const std::string& path) {
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return std::wstring();
+    std::string bytes;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), f)) > 0) bytes.append(buf, n);
+    fclose(f);
+    if (bytes.size() < 2) return std::wstring();
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+}
+
 }  // namespace
 
 TEST(Feeddump, PrintsOneJsonLinePerUrlInOrder) {
@@ -87,8 +100,9 @@ TEST(Feeddump, PrintsOneJsonLinePerUrlInOrder) {
     ASSERT_EQ(r.lines.size(), 3u);
     EXPECT_EQ(r.lines[0], "{\"url\": \"" + Narrow(server.Url("/rss")) +
                               "\", \"result\": true, \"format\": 1, \"title\": \"Caf\xC3\xA9 \\\"q\\\" \\\\ x\", "
-                              "\"items\": [{\"title\": \"A\\tB\", \"link\": \"http://e/1\", \"date\": \"Mon\", "
-                              "\"description\": \"<p>hi</p>\\n\", \"file\": \"item0.html\"}], \"messages\": []}");
+                              "\"items\": [{\"title\": \"A\\tB\", \"display_title\": \"A B\", \"link\": \"http://e/1\", "
+                              "\"date\": \"Mon\", \"description\": \"<p>hi</p>\\n\", \"file\": \"item0.html\"}], "
+                              "\"messages\": []}");
     EXPECT_EQ(r.lines[1], "{\"url\": \"" + Narrow(server.Url("/bad")) +
                               "\", \"result\": false, \"format\": 0, \"title\": \"\", \"items\": [], \"messages\": "
                               "[\"pXMLDocPtr->loadXML failed (0)\", \"Invalid Exception (0)\"]}");
@@ -131,8 +145,8 @@ TEST(Feeddump, TenThousandItemFeed) {
     RunResult r = RunFeeddump(server.Url(), 120000);
     ASSERT_EQ(r.lines.size(), 1u);
     EXPECT_NE(r.lines[0].find("\"result\": true"), std::string::npos);
-    EXPECT_NE(r.lines[0].find("{\"title\": \"T9999\", \"link\": \"http://x/9999\", \"date\": \"undefined\", "
-                              "\"description\": \"undefined\", \"file\": \"item9999.html\"}"),
+    EXPECT_NE(r.lines[0].find("{\"title\": \"T9999\", \"display_title\": \"T9999\", \"link\": \"http://x/9999\", "
+                              "\"date\": \"undefined\", \"description\": \"undefined\", \"file\": \"item9999.html\"}"),
               std::string::npos);
 }
 
@@ -218,13 +232,34 @@ TEST(Feeddump, PagesAreWrittenWithThePageWriterAndListed) {
         EXPECT_NE(r.lines[0].find(name), std::string::npos) << r.lines[0];
     }
     // The item page holds the link with its quote encoded inside href.
-    FILE* f = fopen((folder + "\\item1.html").c_str(), "rb");
-    ASSERT_NE(f, nullptr);
-    std::string bytes;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), f)) > 0) bytes.append(buf, n);
-    fclose(f);
-    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
-    EXPECT_NE(text.find(L"href=\"http://e/%222\""), std::wstring::npos);
+    EXPECT_NE(ReadPageText(folder + "\\item1.html").find(L"href=\"http://e/%222\""), std::wstring::npos);
+}
+
+TEST(Feeddump, PagesLinkOnlyWebAddressesAndItemsShowTheirDisplayTitles) {
+    HttpServer server([](const HttpRequest& req) {
+        if (req.path == "/atom")
+            return Body("<feed xmlns=\"http://www.w3.org/2005/Atom\" xml:base=\"http://example.com/blog/\"><title>A</title>"
+                        "<entry><title>Tom &amp;amp; Jerry &lt;b&gt;live&lt;/b&gt;</title>"
+                        "<link href=\"2026/item.html\"/></entry></feed>");
+        return Body("<rss><channel><title>P</title><item><title>a</title><link>javascript:alert(1)</link></item>"
+                    "<item><title>b</title><link>data:text/html,x</link></item>"
+                    "<item><title>c</title><link>file:///c:/windows/win.ini</link></item></channel></rss>");
+    });
+    std::string folder = MakeTempFolder("feeddump-links") + "pages";
+    RunResult r = RunFeeddump(L"--pages \"" + std::wstring(folder.begin(), folder.end()) + L"\" " +
+                                  server.Url("/rss") + L" " + server.Url("/atom"),
+                              30000);
+    EXPECT_EQ(r.exitCode, 0u);
+    ASSERT_EQ(r.lines.size(), 2u);
+    for (const char* name : {"allitems.htm", "item0.html", "item1.html", "item2.html"}) {
+        std::wstring text = ReadPageText(folder + "\\1\\" + name);
+        EXPECT_NE(text.find(L"</body></html>"), std::wstring::npos) << name;
+        EXPECT_EQ(text.find(L"href"), std::wstring::npos) << name;
+    }
+    EXPECT_NE(r.lines[1].find("\"title\": \"Tom &amp; Jerry <b>live</b>\", \"display_title\": \"Tom & Jerry live\", "
+                              "\"link\": \"http://example.com/blog/2026/item.html\""),
+              std::string::npos)
+        << r.lines[1];
+    EXPECT_NE(ReadPageText(folder + "\\2\\item0.html").find(L"<a href=\"http://example.com/blog/2026/item.html\">"),
+              std::wstring::npos);
 }

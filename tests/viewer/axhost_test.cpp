@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <idispids.h>
+#include <olectl.h>
 #include "fixture.h"
 #include "standin.h"
 #include "support/testhost.h"
@@ -208,4 +210,30 @@ TEST_F(AXHostTest, HostOutlivesTheWindowWhileTheControlHoldsTheSite) {
     }
     pKept->Release();
     EXPECT_EQ(AXHostsAlive(), hostsBefore);
+}
+
+TEST_F(AXHostTest, SiteSwitchesActiveContentOffThroughItsAmbientProperties) {
+    ASSERT_NE(Create(), nullptr);
+    // Told once the control is created, the control reads the download control.
+    EXPECT_EQ(StandIn().ambientChanges, 1);
+    EXPECT_EQ(StandIn().dlControlResult, S_OK);
+    ASSERT_EQ(V_VT(&StandIn().dlControl), VT_I4);
+    const LONG flags = V_I4(&StandIn().dlControl);
+    for (LONG flag : {DLCTL_NO_SCRIPTS, DLCTL_NO_JAVA, DLCTL_NO_RUNACTIVEXCTLS, DLCTL_NO_DLACTIVEXCTLS,
+                      DLCTL_NO_BEHAVIORS, DLCTL_NO_CLIENTPULL, DLCTL_SILENT, DLCTL_DLIMAGES})
+        EXPECT_EQ(flags & flag, flag) << std::hex << flag;
+    EXPECT_EQ(flags & (DLCTL_BGSOUNDS | DLCTL_DOWNLOADONLY | DLCTL_NOFRAMES), 0);
+
+    IDispatch* pAmbient = static_cast<IDispatch*>(&Host()->m_site);
+    DISPPARAMS none = {};
+    qm::UniqueVariant value;
+    EXPECT_EQ(pAmbient->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value, nullptr,
+                               nullptr),
+              S_OK);
+    EXPECT_EQ(V_VT(&value), VT_BOOL);
+    EXPECT_EQ(V_BOOL(&value), VARIANT_TRUE);
+    // A property the site does not have leaves the control to its own default.
+    EXPECT_EQ(pAmbient->Invoke(DISPID_AMBIENT_USERAGENT, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value, nullptr,
+                               nullptr),
+              DISP_E_MEMBERNOTFOUND);
 }

@@ -47,11 +47,12 @@ std::wstring Header(const wchar_t* title) {
            L"--></style></head><body>";
 }
 
-std::wstring Block(const std::wstring& link, const std::wstring& title, const std::wstring& date,
+// One item's block; an empty href means the title is written without a link.
+std::wstring Block(const std::wstring& href, const std::wstring& title, const std::wstring& date,
                    const std::wstring& description) {
-    return L"<div><span class=\"rssFeedTitle\"><a href=\"" + link + L"\" target=\"_blank\">" + title +
-           L"</a></span><br /><span class=\"rssFeedDatePub\">Published: " + date + L"</span></div><br /><div>" +
-           description + L"</div>";
+    std::wstring linked = href.empty() ? title : L"<a href=\"" + href + L"\">" + title + L"</a>";
+    return L"<div><span class=\"rssFeedTitle\">" + linked + L"</span><br /><span class=\"rssFeedDatePub\">Published: " +
+           date + L"</span></div><br /><div>" + description + L"</div>";
 }
 
 struct Item {
@@ -112,8 +113,10 @@ TEST_F(PagesTest, AllItemsPageHasBlocksSeparatorsAndOnlyTheMarksLineBreak) {
     ASSERT_EQ(WriteAllItemsPageTo(Folder().c_str(), items, &path), 1);
     EXPECT_EQ(std::wstring(path), folder + L"allitems.htm");
     std::wstring text = Header(L"RSS Feed Items");
-    for (Item* p : {&a, &b, &c})
-        text += Block(p->data.szLink, p->data.szTitle, p->data.szPubDate, p->description) + L"<br /><hr />";
+    for (Item* p : {&a, &b, &c}) {
+        const std::wstring href = p == &c ? L"" : p->data.szLink;  // "undefined" is no link
+        text += Block(href, p->data.szTitle, p->data.szPubDate, p->description) + L"<br /><hr />";
+    }
     text += L"</body></html>";
     std::string bytes = ReadBytes(path);
     EXPECT_EQ(bytes, Utf16File(text));
@@ -135,13 +138,28 @@ TEST_F(PagesTest, QuoteInLinkStaysInsideHref) {
     ASSERT_EQ(WriteItemPageTo(Folder().c_str(), &a.data, &path), 1);
     std::string bytes = ReadBytes(path);
     std::wstring wide(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
-    EXPECT_NE(wide.find(L"<a href=\"http://x/%22 onmouseover=%22alert(1)\" target=\"_blank\">"), std::wstring::npos);
+    EXPECT_NE(wide.find(L"<a href=\"http://x/%22 onmouseover=%22alert(1)\">"), std::wstring::npos);
 
     wchar_t out[32];
     EncodeHrefLink(L"a\"b%22\"", out, 32);
     EXPECT_STREQ(out, L"a%22b%22%22");
     EncodeHrefLink(L"\"\"", out, 5);  // cut at a whole character, always terminated
     EXPECT_STREQ(out, L"%22");
+}
+
+TEST_F(PagesTest, OnlyWebAddressesBecomeLinks) {
+    for (const wchar_t* link : {L"javascript:alert(1)", L"JavaScript:alert(1)", L"data:text/html,x",
+                                L"file:///c:/windows/win.ini", L"vbscript:msgbox(1)", L"/relative/item.html",
+                                L"undefined", L"", L"\\\\server\\share\\x.html"}) {
+        Item a(L"Title", link, L"d", L"x", L"item0.html");
+        ASSERT_EQ(WriteItemPageTo(Folder().c_str(), &a.data, &path), 1) << link;
+        std::string bytes = ReadBytes(path);
+        std::wstring wide(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
+        EXPECT_NE(wide.find(Block(L"", L"Title", L"d", L"x")), std::wstring::npos) << link;
+        EXPECT_EQ(wide.find(L"href"), std::wstring::npos) << link;
+        delete[] path;
+        path = nullptr;
+    }
 }
 
 TEST_F(PagesTest, ExistingFileIsReplacedNotAppended) {

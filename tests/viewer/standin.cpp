@@ -1,10 +1,69 @@
 #include "standin.h"
+#include <exdispid.h>
+#include <mshtmdid.h>
+#include <ocidl.h>
+#include <olectl.h>
 #include <shlobj.h>
 
 namespace {
 StandInLog g_log;
 StandInOptions g_opts;
 IOleClientSite* g_pKeptSite = nullptr;
+IDispatch* g_pEventSink = nullptr;  // the connected DWebBrowserEvents2 sink
+IDispatch* g_pControl = nullptr;    // the control that the events come from
+
+// A frame inside the page: a browser object that is not the control itself.
+class Frame : public IDispatch {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = (riid == IID_IUnknown || riid == IID_IDispatch) ? this : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+};
+Frame g_frame;
+
+// The control's one connection point, for DWebBrowserEvents2; it takes one sink.
+class EventPoint : public IConnectionPoint {
+public:
+    IDispatch* pControl = nullptr;  // the control that owns the point
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = (riid == IID_IUnknown || riid == IID_IConnectionPoint) ? this : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* piid) override {
+        *piid = DIID_DWebBrowserEvents2;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* pSink, DWORD* pdwCookie) override {
+        if (g_pEventSink) return CONNECT_E_ADVISELIMIT;
+        if (!pSink || FAILED(pSink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&g_pEventSink))))
+            return CONNECT_E_CANNOTCONNECT;
+        g_pControl = pControl;
+        ++g_log.eventSinks;
+        *pdwCookie = 31;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD dwCookie) override {
+        if (dwCookie != 31 || !g_pEventSink) return CONNECT_E_NOCONNECTION;
+        g_pEventSink->Release();
+        g_pEventSink = nullptr;
+        --g_log.eventSinks;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+};
+EventPoint g_eventPoint;
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-parameter"
@@ -13,7 +72,9 @@ class Control : public IOleObject,
                 public IViewObject,
                 public IDataObject,
                 public IPersistStorage,
-                public IWebBrowser2 {
+                public IWebBrowser2,
+                public IOleControl,
+                public IConnectionPointContainer {
 public:
     Control() {
         ++g_log.created;
@@ -21,6 +82,7 @@ public:
     }
     virtual ~Control() {
         if (m_pSite) m_pSite->Release();
+        if (g_pControl == static_cast<IWebBrowser2*>(this)) g_pControl = nullptr;
         ++g_log.destroyed;
     }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -34,6 +96,9 @@ public:
         else if ((riid == IID_IWebBrowser2 || riid == IID_IWebBrowser || riid == IID_IWebBrowserApp ||
                   riid == IID_IDispatch) && g_opts.webBrowser)
             *ppv = static_cast<IWebBrowser2*>(this);
+        else if (riid == IID_IOleControl) *ppv = static_cast<IOleControl*>(this);
+        else if (riid == IID_IConnectionPointContainer && g_opts.webBrowser)
+            *ppv = static_cast<IConnectionPointContainer*>(this);
         if (!*ppv) return E_NOINTERFACE;
         AddRef();
         return S_OK;
@@ -252,6 +317,26 @@ public:
     HRESULT STDMETHODCALLTYPE Save(IStorage *pStgSave, WINBOOL fSameAsLoad) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SaveCompleted(IStorage *pStgNew) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE HandsOffStorage() override { return E_NOTIMPL; }
+    // IOleControl: a change of an ambient property makes the control read it from its site.
+    HRESULT STDMETHODCALLTYPE GetControlInfo(CONTROLINFO*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnMnemonic(MSG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OnAmbientPropertyChange(DISPID dispID) override {
+        ++g_log.ambientChanges;
+        IDispatch* pAmbient = nullptr;
+        if (!m_pSite || FAILED(m_pSite->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&pAmbient)))) return S_OK;
+        if (dispID == DISPID_AMBIENT_DLCONTROL || dispID == DISPID_UNKNOWN) {
+            DISPPARAMS none = {};
+            VariantClear(&g_log.dlControl);
+            g_log.dlControlResult = pAmbient->Invoke(DISPID_AMBIENT_DLCONTROL, IID_NULL, 0, DISPATCH_PROPERTYGET, &none,
+                                                     &g_log.dlControl, nullptr, nullptr);
+        }
+        pAmbient->Release();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE FreezeEvents(WINBOOL) override { return S_OK; }
+    // IConnectionPointContainer: one point, for DWebBrowserEvents2.
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** pp) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT *pctinfo) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo **ppTInfo) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR *rgszNames, UINT cNames, LCID lcid, DISPID *rgDispId) override { return E_NOTIMPL; }
@@ -263,6 +348,14 @@ private:
     IAdviseSink* m_pViewSink = nullptr;
 };
 #pragma GCC diagnostic pop
+
+HRESULT STDMETHODCALLTYPE Control::FindConnectionPoint(REFIID riid, IConnectionPoint** pp) {
+    *pp = nullptr;
+    if (riid != DIID_DWebBrowserEvents2) return CONNECT_E_NOCONNECTION;
+    g_eventPoint.pControl = static_cast<IWebBrowser2*>(this);
+    *pp = &g_eventPoint;
+    return S_OK;
+}
 
 class Factory : public IClassFactory {
 public:
@@ -292,6 +385,9 @@ Factory g_factory;
 StandInLog& StandIn() { return g_log; }
 StandInOptions& StandInOpts() { return g_opts; }
 void ResetStandIn() {
+    if (g_pEventSink) g_pEventSink->Release();
+    g_pEventSink = nullptr;
+    g_pControl = nullptr;
     g_log = StandInLog();
     g_opts = StandInOptions();
     g_pKeptSite = nullptr;
@@ -305,3 +401,55 @@ void RevokeStandIn(DWORD dwCookie) {
     if (dwCookie) CoRevokeClassObject(dwCookie);
 }
 IOleClientSite* StandInKeptSite() { return g_pKeptSite; }
+
+bool StandInBeforeNavigate(const wchar_t* szURL, bool bTopLevel) {
+    if (!g_pEventSink || !g_pControl) return false;
+    // Arguments in reverse order: pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel.
+    VARIANT url, flags, frame, post, headers;
+    for (VARIANT* v : {&url, &flags, &frame, &post, &headers}) VariantInit(v);
+    V_VT(&url) = VT_BSTR;
+    V_BSTR(&url) = SysAllocString(szURL);
+    VARIANT_BOOL bCancel = VARIANT_FALSE;
+    VARIANT args[7];
+    V_VT(&args[6]) = VT_DISPATCH;
+    V_DISPATCH(&args[6]) = bTopLevel ? g_pControl : &g_frame;
+    V_VT(&args[5]) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&args[5]) = &url;
+    V_VT(&args[4]) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&args[4]) = &flags;
+    V_VT(&args[3]) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&args[3]) = &frame;
+    V_VT(&args[2]) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&args[2]) = &post;
+    V_VT(&args[1]) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&args[1]) = &headers;
+    V_VT(&args[0]) = VT_BYREF | VT_BOOL;
+    V_BOOLREF(&args[0]) = &bCancel;
+    DISPPARAMS params = {args, nullptr, 7, 0};
+    g_pEventSink->Invoke(DISPID_BEFORENAVIGATE2, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    VariantClear(&url);
+    return bCancel == VARIANT_TRUE;
+}
+
+bool StandInNewWindow(const wchar_t* szURL) {
+    if (!g_pEventSink) return false;
+    // Arguments in reverse order: ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl.
+    IDispatch* pNewWindow = nullptr;
+    VARIANT_BOOL bCancel = VARIANT_FALSE;
+    VARIANT args[5];
+    V_VT(&args[4]) = VT_BYREF | VT_DISPATCH;
+    V_DISPATCHREF(&args[4]) = &pNewWindow;
+    V_VT(&args[3]) = VT_BYREF | VT_BOOL;
+    V_BOOLREF(&args[3]) = &bCancel;
+    V_VT(&args[2]) = VT_I4;
+    V_I4(&args[2]) = 0;
+    V_VT(&args[1]) = VT_BSTR;
+    V_BSTR(&args[1]) = SysAllocString(L"about:blank");
+    V_VT(&args[0]) = VT_BSTR;
+    V_BSTR(&args[0]) = SysAllocString(szURL);
+    DISPPARAMS params = {args, nullptr, 5, 0};
+    g_pEventSink->Invoke(DISPID_NEWWINDOW3, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    VariantClear(&args[1]);
+    VariantClear(&args[0]);
+    return bCancel == VARIANT_TRUE;
+}

@@ -19,6 +19,12 @@ struct StandInLog {
     std::vector<std::wstring> navigated;
     DWORD navigateThread = 0;
     DWORD createThread = 0;
+    // What the site answered for the download control when the control was told it
+    // changed (VT_EMPTY when it was never told).
+    int ambientChanges = 0;
+    VARIANT dlControl = {};
+    HRESULT dlControlResult = E_FAIL;
+    int eventSinks = 0;  // DWebBrowserEvents2 sinks connected now
 };
 
 struct StandInOptions {
@@ -37,3 +43,8 @@ DWORD RegisterStandIn(const CLSID& clsid);
 void RevokeStandIn(DWORD dwCookie);
 // The site reference that a keepSite control still holds; releasing it is the test's.
 IOleClientSite* StandInKeptSite();
+// Fires the browser's events at the connected DWebBrowserEvents2 sink, as the control
+// does: BeforeNavigate2 for the control itself (bTopLevel) or for a frame in it, and
+// NewWindow3. True when the sink cancelled; false also when no sink is connected.
+bool StandInBeforeNavigate(const wchar_t* szURL, bool bTopLevel = true);
+bool StandInNewWindow(const wchar_t* szURL);

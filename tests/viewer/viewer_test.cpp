@@ -16,6 +16,11 @@ std::wstring Widen(const std::string& s) {
     return std::wstring(s.begin(), s.end());
 }
 
+std::vector<ItemLaunch> g_launches;
+void RecordLaunch(HWND, const ItemLaunch& launch) {
+    g_launches.push_back(launch);
+}
+
 class ViewerTest : public ViewerFixture {
 protected:
     void SetUp() override {
@@ -338,30 +343,99 @@ TEST_F(ViewerTest, PageThreadHandsOutThePageOnlyWhileItIsStillTheViewersThread) 
     DestroyWindow(viewer);
 }
 
+TEST_F(ViewerTest, NavigationAwayFromThePageNeverHappensInTheViewer) {
+    UseStandIn();
+    g_launches.clear();
+    ItemLauncher previous = SetItemLauncher(RecordLaunch);
+    wcscpy(pData->items.GetAt(1)->szTitle, L"Second &amp; <b>last</b>");
+    const std::wstring page = PagePath(L"item1.html");
+    std::wstring fileUrl = L"file:///" + page;
+    for (wchar_t& c : fileUrl)
+        if (c == L'\\') c = L'/';
+    std::wstring caption;
+    int sinks = 0, stormCancelled = 0;
+    std::vector<bool> own, refused;
+    RunViewer([&](int) {
+        if (!Loaded()) return;
+        caption = Caption(pData->hwndViewer);
+        sinks = StandIn().eventSinks;
+        // The page itself, in either form and at a mark on it, goes ahead.
+        own = {StandInBeforeNavigate(page.c_str()), StandInBeforeNavigate(fileUrl.c_str()),
+               StandInBeforeNavigate((fileUrl + L"#top").c_str())};
+        // Anything else is cancelled; none of these reaches the browser.
+        refused = {StandInBeforeNavigate(L"javascript:alert(1)"), StandInBeforeNavigate(L"file:///c:/windows/win.ini"),
+                   StandInBeforeNavigate(L"about:blank"), StandInNewWindow(L"vbscript:msgbox(1)"),
+                   StandInBeforeNavigate(L"https://frame.example/", false)};
+        EXPECT_TRUE(g_launches.empty());
+        // A web address goes to the browser, once however often the page asks.
+        refused.push_back(StandInBeforeNavigate(L"https://news.example/elsewhere"));
+        for (int i = 0; i < 200; ++i) stormCancelled += StandInBeforeNavigate(L"http://storm.example/") ? 1 : 0;
+        SendMessageW(pData->hwndViewer, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(caption, L"Second & last");
+    EXPECT_EQ(sinks, 1);
+    EXPECT_EQ(own, std::vector<bool>(3, false));
+    EXPECT_EQ(refused, std::vector<bool>(6, true));
+    EXPECT_EQ(stormCancelled, 200);
+    ASSERT_EQ(g_launches.size(), 1u);
+    EXPECT_EQ(g_launches[0].iKind, ITEM_LAUNCH_SHELL);
+    EXPECT_EQ(g_launches[0].strFile, L"https://news.example/elsewhere");
+    EXPECT_EQ(StandIn().eventSinks, 0);  // disconnected when the viewer closed
+
+    // A link that asks for a new window is cancelled and goes to the browser the same way.
+    g_launches.clear();
+    bool bNewWindowCancelled = false;
+    RunViewer([&](int) {
+        if (!Loaded()) return;
+        bNewWindowCancelled = StandInNewWindow(L"http://news.example/new");
+        SendMessageW(pData->hwndViewer, WM_COMMAND, IDOK, 0);
+    });
+    SetItemLauncher(previous);
+    EXPECT_TRUE(bNewWindowCancelled);
+    ASSERT_EQ(g_launches.size(), 1u);
+    EXPECT_EQ(g_launches[0].strFile, L"http://news.example/new");
+}
+
 TEST_F(ViewerTest, RealWebBrowserControlOpensAndNavigates) {
+    g_launches.clear();
+    ItemLauncher previous = SetItemLauncher(RecordLaunch);
     bool bOpened = false, bBrowser = false;
     std::wstring page = PagePath(L"item1.html");
-    std::wstring location;
+    std::wstring location, locationAfter;
     RunViewer([&](int tick) {
         if (!PageDone() || tick < 20) return;
-        bOpened = true;
-        IWebBrowser2* pBrowser = nullptr;
+        qm::ComPtr<IWebBrowser2> pBrowser;
         SendDlgItemMessageW(pData->hwndViewer, IDC_BROWSER, AXM_QUERYINTERFACE,
-                            reinterpret_cast<WPARAM>(&IID_IWebBrowser2), reinterpret_cast<LPARAM>(&pBrowser));
-        if (pBrowser) {
-            bBrowser = true;
-            BSTR url = nullptr;
-            pBrowser->get_LocationURL(&url);
-            location = url ? url : L"";
-            SysFreeString(url);
-            pBrowser->Release();
+                            reinterpret_cast<WPARAM>(&IID_IWebBrowser2), reinterpret_cast<LPARAM>(pBrowser.put_void()));
+        bBrowser = static_cast<bool>(pBrowser);
+        if (!bBrowser) {
+            SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0);
+            return;
         }
+        qm::UniqueBstr url;
+        if (!bOpened) {
+            bOpened = true;
+            pBrowser->get_LocationURL(url.put());
+            location = url.get() ? url.get() : L"";
+            // Sent away from the page: the control asks the viewer, which refuses and hands
+            // the address to the browser (the control may ask after Navigate returns).
+            qm::UniqueBstr elsewhere(SysAllocString(L"http://127.0.0.1:9/elsewhere"));
+            pBrowser->Navigate(elsewhere.get(), nullptr, nullptr, nullptr, nullptr);
+            return;
+        }
+        if (g_launches.empty()) return;
+        pBrowser->get_LocationURL(url.put());
+        locationAfter = url.get() ? url.get() : L"";
         SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0);
     });
+    SetItemLauncher(previous);
     EXPECT_TRUE(bOpened);
     EXPECT_TRUE(bBrowser);
     // The control took the page's full path (Wine's control reports it as a file URL).
     EXPECT_NE(location.find(L"\\Quillmere\\item1.html"), std::wstring::npos) << location;
+    ASSERT_EQ(g_launches.size(), 1u);
+    EXPECT_EQ(g_launches[0].strFile, L"http://127.0.0.1:9/elsewhere");
+    EXPECT_EQ(locationAfter, location);
     EXPECT_FALSE(FileExists(page));
 }
 
