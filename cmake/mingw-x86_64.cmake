@@ -1,16 +1,7 @@
-# Cross-compiles for 64-bit Windows with Debian's x86_64 mingw-w64 toolchain.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles for 64-bit Windows (64-bit docks, and machines that cannot run 32-bit
+# programs); runs under the 64-bit Wine loader, which also needs WINELOADER set to
+# itself (tools/arch.sh does that).
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
-# The posix thread model is needed by GoogleTest (std::mutex); Debian ships both.
-find_program(CMAKE_C_COMPILER NAMES ${TOOLCHAIN_PREFIX}-gcc-posix ${TOOLCHAIN_PREFIX}-gcc)
-find_program(CMAKE_CXX_COMPILER NAMES ${TOOLCHAIN_PREFIX}-g++-posix ${TOOLCHAIN_PREFIX}-g++)
-set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Tests and tools built here run through the 64-bit Wine loader, named by its path:
-# /usr/bin/wine picks the 32-bit loader whenever it is installed, even where it cannot
-# start. The loader also needs WINELOADER set to itself (tools/arch.sh does that).
-set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+set(QM_WINE_LOADER /usr/lib/wine/wine64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

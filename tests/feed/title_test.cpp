@@ -7,6 +7,7 @@
 #include "feed/parser.h"
 #include "feed/title.h"
 #include "feedtest.h"
+#include "support/testhost.h"
 
 namespace {
 
@@ -17,13 +18,7 @@ std::wstring Display(const std::wstring& title, size_t cch = 501) {
 }
 
 std::wstring ReadCorpusFile(const std::wstring& path) {
-    FILE* f = _wfopen(path.c_str(), L"rb");
-    if (!f) return std::wstring();
-    std::string bytes;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), f)) > 0) bytes.append(buf, n);
-    fclose(f);
+    std::string bytes = ReadFileBytes(path);
     return std::wstring(bytes.begin(), bytes.end());  // the files are ASCII
 }
 

@@ -130,6 +130,17 @@ bool WaitForWorker(const DockletWorker& worker, DWORD dwMs) {
     return true;
 }
 
+std::string ReadFileBytes(const std::wstring& path) {
+    std::string bytes;
+    FILE* f = _wfopen(path.c_str(), L"rb");
+    if (!f) return bytes;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), f)) > 0) bytes.append(buf, n);
+    fclose(f);
+    return bytes;
+}
+
 std::string TestExeFolder() {
     char sz[MAX_PATH];
     GetModuleFileNameA(nullptr, sz, MAX_PATH);

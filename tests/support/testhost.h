@@ -59,5 +59,7 @@ bool WaitForWorker(const DockletWorker& worker, DWORD dwMs);
 // Absolute Windows paths next to the test executable.
 std::string TestExeFolder();         // ends in a backslash
 std::string BuildPath(const char* rel);  // relative to the build folder
+// The whole content of a file; empty when it cannot be read.
+std::string ReadFileBytes(const std::wstring& path);
 // A fresh empty folder under the temporary folder; ends in a backslash.
 std::string MakeTempFolder(const char* tag);

@@ -73,13 +73,7 @@ std::string LargeRss(int n) {
 
 // A page the page writer wrote (FF FE and UTF-16LE) as text; empty when it is missing.
 std::wstring ReadPageText(const std::string& path) {
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return std::wstring();
-    std::string bytes;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), f)) > 0) bytes.append(buf, n);
-    fclose(f);
+    std::string bytes = ReadFileBytes(std::wstring(path.begin(), path.end()));
     if (bytes.size() < 2) return std::wstring();
     return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
 }
