@@ -131,7 +131,9 @@ void Restore(HWND hPage, SheetContext* pContext) {
                              L"be undone.\r\n Are you sure?",
                              L"Restore Profiles", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return;
-    if (RestoreProfiles(pContext->pWork, hPage, c_szBackupFile, &pContext->retired)) pContext->bRestored = true;
+    // A subscription list only added profiles to the working copy; the hand-over
+    // treats them as it treats added ones.
+    if (RestoreProfiles(pContext->pWork, hPage, c_szBackupFile, &pContext->retired) == 1) pContext->bRestored = true;
     Refresh(hPage, pContext, pContext->pWork->iCurrentProfile);
 }
 
