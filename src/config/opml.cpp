@@ -316,7 +316,10 @@ struct XmlOut {
     }
     // The layout is written as text rather than left to the writer's indenting, which
     // some versions also put inside elements that hold text.
-    void Break(int iLevel) { Text(L"\n" + std::wstring(static_cast<size_t>(iLevel), L'\t')); }
+    void Break(int iLevel) {
+        std::wstring layout = L"\n" + std::wstring(static_cast<size_t>(iLevel), L'\t');
+        qm::CheckHr(pHandler->characters(layout.c_str(), static_cast<int>(layout.size())));
+    }
 };
 
 // The whole list as UTF-8 bytes.
@@ -341,7 +344,6 @@ void BuildOpml(const wchar_t* szTitle, const ProfileList& profiles, unsigned int
     qm::CheckHr(out.pAttributes->QueryInterface(IID_SAXAttributes, out.pSaxAttributes.put_void()));
 
     qm::CheckHr(out.pHandler->startDocument());
-    out.Break(0);
     out.Attribute(L"version", L"2.0");
     out.Start(L"opml");
     out.Break(1);
