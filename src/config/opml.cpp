@@ -151,7 +151,8 @@ bool LoadDocument(const std::string& bytes, const wchar_t* szPath, ComPtr<IXMLDO
         reason.pop_back();
     error = Format(L"%s is not well-formed XML", szPath);
     if (lLine > 0) error += Format(L" (line %ld)", lLine);
-    if (!reason.empty()) error += L": " + reason;
+    // A bare "error" (some parser versions give no more) says nothing the message does not.
+    if (!reason.empty() && _wcsicmp(reason.c_str(), L"error") != 0) error += L": " + reason;
     error += L".";
     return false;
 }
@@ -411,6 +412,9 @@ bool ReadOpmlFile(const wchar_t* szPath, OpmlList& list, std::wstring& error) {
         error = Format(L"%s is not an OPML subscription list.", szPath);
         return false;
     }
+    // The caller's thread may be in no apartment yet (a tool); one that already is
+    // keeps its own.
+    qm::ComApartment apartment(qm::ComApartment::COM_STA);
     try {
         ComPtr<IXMLDOMDocument> pDoc;
         if (!LoadDocument(bytes, szPath, pDoc, error)) return false;
@@ -447,6 +451,7 @@ bool WriteOpmlFile(const wchar_t* szPath, const wchar_t* szTitle, const ProfileL
                    std::wstring& error) {
     error.clear();
     std::string bytes;
+    qm::ComApartment apartment(qm::ComApartment::COM_STA);
     try {
         BuildOpml(szTitle, profiles, nCount, bytes);
     } catch (const qm::FeedError& e) {
