@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <utility>
 #include "core/unique.h"
+#include "feed/discovery.h"
 #include "feed/xmlcom.h"
 
 using qm::ComPtr;
@@ -37,7 +38,8 @@ bool ReadWholeFile(const wchar_t* szPath, std::string& bytes, std::wstring& erro
     qm::UniqueFileHandle hFile(CreateFileW(szPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!hFile) {
-        error = Format(L"Quillmere cannot read %s (%d).", szPath, static_cast<long>(HRESULT_FROM_WIN32(GetLastError())));
+        error = Format(L"Quillmere cannot read %s (%d).", szPath,
+                       static_cast<long>(HRESULT_FROM_WIN32(GetLastError())));
         return false;
     }
     LARGE_INTEGER size = {};
@@ -49,7 +51,8 @@ bool ReadWholeFile(const wchar_t* szPath, std::string& bytes, std::wstring& erro
     DWORD cbRead = 0;
     if (!bytes.empty() && (!ReadFile(hFile.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &cbRead, nullptr) ||
                            cbRead != bytes.size())) {
-        error = Format(L"Quillmere cannot read %s (%d).", szPath, static_cast<long>(HRESULT_FROM_WIN32(GetLastError())));
+        error = Format(L"Quillmere cannot read %s (%d).", szPath,
+                       static_cast<long>(HRESULT_FROM_WIN32(GetLastError())));
         return false;
     }
     return true;
@@ -168,16 +171,6 @@ std::wstring CleanTitle(const wchar_t* sz) {
     title = title.substr(first, title.find_last_not_of(L' ') - first + 1);
     if (title.size() > 500) title.resize(500);
     return title;
-}
-
-// An address a profile may take: http or https, something after the "//", no white
-// space or control characters, at most 2048 characters.
-bool IsFeedAddress(const std::wstring& url) {
-    size_t rest = _wcsnicmp(url.c_str(), L"http://", 7) == 0 ? 7 : _wcsnicmp(url.c_str(), L"https://", 8) == 0 ? 8 : 0;
-    if (!rest || url.size() <= rest || url.size() > 2048 || url[rest] == L'/') return false;
-    for (wchar_t c : url)
-        if (c <= L' ' || c == 0x7F) return false;
-    return true;
 }
 
 // The attribute's value, or empty when the element has none.

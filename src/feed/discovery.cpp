@@ -164,14 +164,6 @@ bool IsFeedType(const std::wstring& type) {
     return media == L"application/rss+xml" || media == L"application/atom+xml";
 }
 
-bool IsWebAddress(const std::wstring& url) {
-    size_t rest = StartsWithNoCase(url, 0, L"http://") ? 7 : StartsWithNoCase(url, 0, L"https://") ? 8 : 0;
-    if (!rest || rest >= url.size() || url[rest] == L'/') return false;
-    for (wchar_t c : url)
-        if (c <= L' ' || c == 0x7F) return false;
-    return true;
-}
-
 std::wstring WithoutFragment(const std::wstring& url) {
     return url.substr(0, url.find(L'#'));
 }
@@ -196,7 +188,7 @@ bool FeedAddress(const std::wstring& href, const std::wstring& pageURL, std::wst
     }
     std::wstring resolved;
     if (!CombineUrl(pageURL.c_str(), relative.c_str(), resolved)) return false;
-    if (!IsWebAddress(resolved) || resolved.size() > 2048) return false;
+    if (!IsFeedAddress(resolved)) return false;
     if (WithoutFragment(resolved) == WithoutFragment(pageURL)) return false;
     out = resolved;
     return true;
@@ -206,6 +198,14 @@ bool FeedAddress(const std::wstring& href, const std::wstring& pageURL, std::wst
 const wchar_t* const c_rawTextElements[] = {L"script", L"style", L"template", L"textarea", L"title", L"xmp"};
 
 }  // namespace
+
+bool IsFeedAddress(const std::wstring& url) {
+    size_t rest = StartsWithNoCase(url, 0, L"http://") ? 7 : StartsWithNoCase(url, 0, L"https://") ? 8 : 0;
+    if (!rest || rest >= url.size() || url[rest] == L'/' || url.size() > 2048) return false;
+    for (wchar_t c : url)
+        if (c <= L' ' || c == 0x7F) return false;
+    return true;
+}
 
 bool IsHtmlResponse(const std::wstring& contentType, const std::wstring& text) {
     std::wstring media = LowerCopy(contentType.substr(0, contentType.find(L';')));
@@ -217,8 +217,13 @@ bool IsHtmlResponse(const std::wstring& contentType, const std::wstring& text) {
     size_t pos = 0;
     for (;;) {
         while (pos < text.size() && (IsSpace(text[pos]) || text[pos] == 0xFEFF)) ++pos;
-        const wchar_t* szEnd = text.compare(pos, 4, L"<!--") == 0 ? L"-->" : text.compare(pos, 2, L"<?") == 0 ? L"?>" : nullptr;
-        if (!szEnd) break;
+        const wchar_t* szEnd = nullptr;
+        if (text.compare(pos, 4, L"<!--") == 0)
+            szEnd = L"-->";
+        else if (text.compare(pos, 2, L"<?") == 0)
+            szEnd = L"?>";
+        else
+            break;
         size_t end = text.find(szEnd, pos + 2);
         if (end == npos) return false;
         pos = end + wcslen(szEnd);

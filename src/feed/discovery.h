@@ -11,6 +11,10 @@
 // HTML doctype or an <html> or <head> tag.
 bool IsHtmlResponse(const std::wstring& contentType, const std::wstring& text);
 
+// Whether url may be a profile's feed address: http or https with a host, no white
+// space or control characters, at most 2048 characters.
+bool IsFeedAddress(const std::wstring& url);
+
 // The address of the first RSS or Atom feed the page's head names, resolved against
 // szPageURL: only http and https addresses of at most 2048 characters that are not the
 // page itself count. False when the head names none.

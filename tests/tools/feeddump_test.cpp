@@ -269,8 +269,8 @@ TEST(Feeddump, OpmlListsAndDiscoveryFromWebPages) {
         HttpResponse r = Body("<rss><channel><title>From " + req.path + "</title></channel></rss>");
         if (req.path.rfind("/page", 0) == 0) {
             r.contentType = "text/html";
-            r.body = "<html><head><link rel=\"alternate\" type=\"application/atom+xml\" href=\"feed" + req.path.substr(5) +
-                     "\"></head><body></body></html>";
+            r.body = "<html><head><link rel=\"alternate\" type=\"application/atom+xml\" href=\"feed" +
+                     req.path.substr(5) + "\"></head><body></body></html>";
         }
         if (req.path == "/bare") r = Body("<html><body>No feed</body></html>");
         return r;
@@ -286,7 +286,8 @@ TEST(Feeddump, OpmlListsAndDiscoveryFromWebPages) {
                               30000);
     EXPECT_EQ(r.exitCode, 0u);
     ASSERT_EQ(r.lines.size(), 3u);
-    EXPECT_EQ(r.lines[0].rfind("{\"url\": \"" + Narrow(server.Url("/a")) + "\", \"result\": true", 0), 0u) << r.lines[0];
+    EXPECT_EQ(r.lines[0].rfind("{\"url\": \"" + Narrow(server.Url("/a")) + "\", \"result\": true", 0), 0u)
+        << r.lines[0];
     EXPECT_EQ(r.lines[1].rfind("{\"url\": \"" + Narrow(server.Url("/page2")) + "\", \"discovered\": \"" +
                                    Narrow(server.Url("/feed2")) + "\", \"result\": true, \"format\": 1, \"title\": "
                                                                   "\"From /feed2\"",
