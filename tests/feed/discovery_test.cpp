@@ -54,15 +54,6 @@ TEST(FeedDiscovery, TheFirstFeedLinkOfTheHeadResolvedAgainstThePage) {
     EXPECT_EQ(Found(many + rss + L"/last.rss>"), L"http://site.test/last.rss");
 }
 
-TEST(FeedDiscovery, WhatCountsAsAWebPage) {
-    EXPECT_TRUE(IsHtmlResponse(L"text/html; charset=utf-8", L"<rss/>"));
-    EXPECT_TRUE(IsHtmlResponse(L"application/xhtml+xml", L""));
-    EXPECT_TRUE(IsHtmlResponse(L"text/plain", L"\xFEFF <!-- hi --> <?php ?>\n<!doctype HTML><p>"));
-    EXPECT_TRUE(IsHtmlResponse(L"", L"<HTML lang=en>"));
-    EXPECT_FALSE(IsHtmlResponse(L"application/xml", L"<rss><channel/></rss>"));
-    EXPECT_FALSE(IsHtmlResponse(L"text/plain", L"<htmlish/>"));
-}
-
 struct DiscoveryCheckTest : testing::Test {
     _PROFILE_DATA* pProfile = NewProfile();
     void SetUp() override { ResetHost(); }
