@@ -3,8 +3,13 @@
 // boxes the docklet would have shown. A user's tool for finding out why a feed does not
 // show, and the test bed for feeds collected from the wild.
 //
-//   feeddump [--time-limit MS] [--pages DIR] URL...
-//   feeddump [--time-limit MS] [--pages DIR] --list FILE     (one URL per line, UTF-8)
+//   feeddump [--time-limit MS] [--pages DIR] [--discover] URL...
+//   feeddump [--time-limit MS] [--pages DIR] [--discover] --list FILE   (one URL per line, UTF-8)
+//   feeddump [--time-limit MS] [--pages DIR] [--discover] --opml FILE   (the feeds of an OPML list)
+//
+// --discover first looks at each URL as the profile editor's check does: a web page
+// that names its feed in its head stands for that feed, which is fetched instead and
+// reported with "discovered": its URL.
 //
 // --pages DIR also writes, after each fetch, the all-items page and every item page with
 // the docklet's own page writer into DIR (into DIR\N for the N-th URL, counted from 1,
@@ -23,6 +28,8 @@
 #include "app/instance.h"
 #include "core/message.h"
 #include "core/settings.h"
+#include "config/opml.h"
+#include "feed/discovery.h"
 #include "feed/download.h"
 #include "feed/parser.h"
 #include "feed/title.h"
@@ -33,10 +40,12 @@ namespace {
 struct DumpOptions {
     std::vector<std::wstring> urls;
     std::wstring pagesFolder;  // empty: no pages
+    bool bDiscover = false;
 };
 
 // What one URL gave, besides the scratch instance's items, title and format.
 struct UrlOutcome {
+    std::wstring discovered;  // with --discover: the feed the page at the URL names
     bool bResult = false;
     std::vector<std::wstring> messages;
     bool bPages = false;             // pages were asked for
@@ -113,20 +122,49 @@ void FreeScratchInstance(_DOCKLET_DATA* pData) {
     ReleaseDocklet(pData);
 }
 
-// Runs the download of one URL on the scratch instance. The items stay in pData->items
-// until the next URL, so steps after the fetch (such as writing item pages) can use them.
-UrlOutcome FetchUrl(_DOCKLET_DATA* pData, const std::wstring& url) {
-    UrlOutcome outcome;
+// Empties the scratch instance's items and its profile for the next URL.
+void ResetScratchInstance(_DOCKLET_DATA* pData, const std::wstring& url) {
     FreeFeedItems(pData->items);
     pData->iCurrentItem = -1;
     _PROFILE_DATA* pProfile = pData->profiles.GetAt(0);
     pProfile->szTitle[0] = 0;
     pProfile->iFeedFormat = 0;
     CopyText(pProfile->szURL, 2049, url.c_str());
+}
+
+// Runs the download of one URL on the scratch instance, with what happened so far in
+// outcome. The items stay in pData->items until the next URL, so steps after the fetch
+// (such as writing item pages) can use them.
+void FetchUrl(_DOCKLET_DATA* pData, const std::wstring& url, UrlOutcome& outcome) {
+    ResetScratchInstance(pData, url);
     SetMessageSink(CollectMessage, &outcome.messages);
     outcome.bResult = RetrieveFeed(pData);
     SetMessageSink(nullptr, nullptr);
-    return outcome;
+}
+
+// For --discover: the URL to fetch for url. A web page stands for the feed it names
+// (in outcome.discovered); a page that names none, or a failed fetch, gives an empty
+// result with its messages in outcome.
+std::wstring DiscoverFeed(const std::wstring& url, UrlOutcome& outcome) {
+    std::wstring fetch;
+    SetMessageSink(CollectMessage, &outcome.messages);
+    try {
+        qm::ComPtr<IXMLDOMDocument> pDoc;
+        int iFormat = 0;
+        FetchedPage page;
+        FeedOrPage fetched = FetchFeedOrPage(url.c_str(), nullptr, pDoc, &iFormat, page);
+        if (fetched == FEED_DOCUMENT) {
+            fetch = url;
+        } else if (fetched == FEED_WEB_PAGE && FindFeedOfPage(page, outcome.discovered)) {
+            fetch = outcome.discovered;
+        }
+    } catch (const qm::FeedError& e) {
+        ReportMessageF(nullptr, L"Invalid Exception (%d)", static_cast<int>(e.hr));
+    } catch (...) {
+        ReportMessage(nullptr, L"Invalid Exception", MB_OK);
+    }
+    SetMessageSink(nullptr, nullptr);
+    return fetch;
 }
 
 // Writes the all-items page and each item's page of the fetched items into szFolder.
@@ -150,6 +188,7 @@ void WritePages(_DOCKLET_DATA* pData, const std::wstring& folder, UrlOutcome& ou
 std::string FormatJsonLine(const std::wstring& url, const UrlOutcome& outcome, _DOCKLET_DATA* pData) {
     const _PROFILE_DATA* pProfile = pData->profiles.GetAt(0);
     std::string line = "{\"url\": " + JsonString(url.c_str());
+    if (!outcome.discovered.empty()) line += ", \"discovered\": " + JsonString(outcome.discovered.c_str());
     line += ", \"result\": ";
     line += outcome.bResult ? "true" : "false";
     line += ", \"format\": " + std::to_string(pProfile->iFeedFormat);
@@ -207,8 +246,9 @@ bool ReadUrlList(const wchar_t* szFile, std::vector<std::wstring>& urls) {
 }
 
 int Usage() {
-    fputs("usage: feeddump [--time-limit MS] [--pages DIR] URL...\n"
-          "       feeddump [--time-limit MS] [--pages DIR] --list FILE\n",
+    fputs("usage: feeddump [--time-limit MS] [--pages DIR] [--discover] URL...\n"
+          "       feeddump [--time-limit MS] [--pages DIR] [--discover] --list FILE\n"
+          "       feeddump [--time-limit MS] [--pages DIR] [--discover] --opml FILE\n",
           stderr);
     return 2;
 }
@@ -223,6 +263,16 @@ int wmain(int argc, wchar_t** argv) {
                 fwprintf(stderr, L"feeddump: cannot read %ls\n", argv[i]);
                 return 2;
             }
+        } else if (wcscmp(argv[i], L"--opml") == 0 && i + 1 < argc) {
+            OpmlList list;
+            std::wstring error;
+            if (!ReadOpmlFile(argv[++i], list, error)) {
+                fwprintf(stderr, L"feeddump: %ls\n", error.c_str());
+                return 2;
+            }
+            for (const OpmlFeed& feed : list.feeds) options.urls.push_back(feed.url);
+        } else if (wcscmp(argv[i], L"--discover") == 0) {
+            options.bDiscover = true;
         } else if (wcscmp(argv[i], L"--pages") == 0 && i + 1 < argc) {
             options.pagesFolder = argv[++i];
         } else if (wcscmp(argv[i], L"--time-limit") == 0 && i + 1 < argc) {
@@ -242,7 +292,12 @@ int wmain(int argc, wchar_t** argv) {
     if (!options.pagesFolder.empty()) CreateDirectoryW(options.pagesFolder.c_str(), nullptr);
     for (size_t n = 0; n < options.urls.size(); ++n) {
         const std::wstring& url = options.urls[n];
-        UrlOutcome outcome = FetchUrl(pData, url);
+        UrlOutcome outcome;
+        std::wstring fetch = options.bDiscover ? DiscoverFeed(url, outcome) : url;
+        if (fetch.empty())
+            ResetScratchInstance(pData, url);
+        else
+            FetchUrl(pData, fetch, outcome);
         if (!options.pagesFolder.empty()) {
             std::wstring folder = options.pagesFolder;
             if (options.urls.size() > 1) folder += L"\\" + std::to_wstring(n + 1);

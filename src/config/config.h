@@ -147,9 +147,14 @@ void CloseProfileEditor();
 // The suggested backup file: the host's root folder, the docklet's relative folder
 // without its leading ".\" and szFileName, at most 260 characters.
 void BuildBackupPath(HWND hwndDocklet, const wchar_t* szFileName, wchar_t* szPathOut, size_t cchPathOut);
-// Both return 1 when a file was written (loaded), 0 when the user chose none.
+// The file dialog offers the INI format (first, selected) and OPML subscription lists.
+// Both return 1 when a file was written (loaded), 0 when the user chose none or it
+// failed (the failure is reported).
 int BackupProfiles(_DOCKLET_DATA* pData, HWND hwndOwner, const wchar_t* szFileName);
-// With pRetired (the settings sheet's working copy) the old profile records are kept
-// there and nothing is started; without it they are released and the active profile is
-// applied, which starts a refresh.
+// An INI file replaces the settings and profiles. With pRetired (the settings sheet's
+// working copy) the old profile records are kept there and nothing is started; without
+// it they are released and the active profile is applied, which starts a refresh.
+// An OPML list (or any XML file) only adds its feeds as new profiles after the others
+// and gives RESTORE_ADDED.
+#define RESTORE_ADDED 2
 int RestoreProfiles(_DOCKLET_DATA* pData, HWND hwndOwner, const wchar_t* szFileName, ProfileList* pRetired = nullptr);

@@ -1,6 +1,7 @@
 // The profile editor: one feed profile's URL, title, icon image and menu icon, with a
 // URL check before OK.
 #include <windows.h>
+#include <cwchar>
 #include "config/config.h"
 #include "core/message.h"
 #include "core/settings.h"
@@ -44,6 +45,9 @@ bool CheckURL(HWND hDlg, _PROFILE_ACTION* pAction) {
     SetPropW(hDlg, c_szCheckingProp, hCancel.get());
     EnableWindow(GetDlgItem(hDlg, IDC_EDITOR_CHECK), FALSE);
     EnableWindow(GetDlgItem(hDlg, IDOK), FALSE);
+    SetDlgItemTextW(hDlg, IDC_EDITOR_STATUS, L"");
+    wchar_t szAsked[2049];
+    CopyText(szAsked, 2049, pAction->pProfile->szURL);
     bool bValid = g_pfnCheckFeedURL && g_pfnCheckFeedURL(pAction->pProfile, hCancel.get());
     RemovePropW(hDlg, c_szCheckingProp);
     EnableWindow(GetDlgItem(hDlg, IDC_EDITOR_CHECK), TRUE);
@@ -54,6 +58,14 @@ bool CheckURL(HWND hDlg, _PROFILE_ACTION* pAction) {
         return false;
     }
     SetDlgItemTextW(hDlg, IDC_EDITOR_TITLE, pAction->pProfile->szTitle);
+    // The address was a web page naming its feed: the check put the feed's in its place.
+    if (wcscmp(szAsked, pAction->pProfile->szURL) != 0) {
+        SetDlgItemTextW(hDlg, IDC_EDITOR_URL, pAction->pProfile->szURL);
+        wchar_t szStatus[2100];
+        _snwprintf(szStatus, 2099, L"Feed found on the page: %s", pAction->pProfile->szURL);
+        szStatus[2099] = 0;
+        SetDlgItemTextW(hDlg, IDC_EDITOR_STATUS, szStatus);
+    }
     return true;
 }
 

@@ -131,7 +131,9 @@ void Restore(HWND hPage, SheetContext* pContext) {
                              L"be undone.\r\n Are you sure?",
                              L"Restore Profiles", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return;
-    if (RestoreProfiles(pContext->pWork, hPage, c_szBackupFile, &pContext->retired)) pContext->bRestored = true;
+    // A subscription list only added profiles to the working copy; the hand-over
+    // treats them as it treats added ones.
+    if (RestoreProfiles(pContext->pWork, hPage, c_szBackupFile, &pContext->retired) == 1) pContext->bRestored = true;
     Refresh(hPage, pContext, pContext->pWork->iCurrentProfile);
 }
 
@@ -156,6 +158,9 @@ void LoadPage(HWND hPage, SheetContext* pContext) {
 }  // namespace
 
 void RefreshProfileList(HWND hList, _DOCKLET_DATA* pWork, int iSelect) {
+    // Filled without drawing, then drawn once: a list of thousands of profiles (an
+    // imported subscription list) would otherwise be redrawn after every entry.
+    SendMessageW(hList, WM_SETREDRAW, FALSE, 0);
     SendMessageW(hList, LB_RESETCONTENT, 0, 0);
     wchar_t szTitle[501];
     for (unsigned int i = 0; i < pWork->iProfileCount && i < pWork->profiles.GetCount(); ++i) {
@@ -164,6 +169,8 @@ void RefreshProfileList(HWND hList, _DOCKLET_DATA* pWork, int iSelect) {
         SendMessageW(hList, LB_INSERTSTRING, i, reinterpret_cast<LPARAM>(szTitle));
     }
     SendMessageW(hList, LB_SETCURSEL, static_cast<WPARAM>(iSelect), 0);
+    SendMessageW(hList, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(hList, nullptr, TRUE);
 }
 
 int CurrentProfileAfterDelete(int iCurrent, int iDeleted, int iCountAfter) {

@@ -6,6 +6,7 @@
 #include <new>
 #include "core/record.h"
 #include "core/message.h"
+#include "feed/discovery.h"
 #include "feed/http.h"
 #include "feed/parser.h"
 
@@ -308,6 +309,17 @@ void ReplaceItems(_DOCKLET_DATA* pData, HANDLE hCancel, FeedItemList& newItems) 
     FreeFeedItems(oldItems);
 }
 
+// Keeps an HTML response in page as text; false when the response is not one.
+bool KeepWebPage(_HTTP_TRANSFER* pReq, const wchar_t* szURL, FetchedPage& page) {
+    std::wstring text = ResponseText(HttpResponseBody(pReq), HttpContentType(pReq));
+    if (!IsHtmlResponse(HttpContentType(pReq), text)) return false;
+    page.bHtml = true;
+    page.text.swap(text);
+    page.url = HttpFinalURL(pReq);
+    if (page.url.empty()) page.url = szURL;
+    return true;
+}
+
 }  // namespace
 
 DWORD GetFeedTimeLimit() {
@@ -319,8 +331,9 @@ void SetFeedTimeLimit(DWORD dwMs) {
 }
 
 FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, ComPtr<IXMLDOMDocument>& pDocOut,
-                               std::wstring* pFinalURL) {
+                               std::wstring* pFinalURL, FetchedPage* pPage) {
     pDocOut.reset();
+    if (pPage) *pPage = FetchedPage();
     qm::UniqueHttpTransfer pXMLHTTPReq;
     HRESULT hr = HttpCreate(pXMLHTTPReq.put());
     if (FAILED(hr)) FailStep(L"pXMLHTTPReq.CreateInstance failed failed (%d)", hr);
@@ -343,7 +356,13 @@ FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, ComPtr<IXML
 
     // The raw body is looked at before any parse.
     DoctypeKind doctype = InspectBody(HttpResponseBody(pXMLHTTPReq.get()));
-    if (doctype == DOCTYPE_ENTITIES) throw FeedError{FEED_E_ENTITIES};
+    // A web page is kept for the caller, who looks in it for its feed; one that is not
+    // XML is handed back as it is, never parsed as XML.
+    const bool bWebPage = pPage && KeepWebPage(pXMLHTTPReq.get(), szURL, *pPage);
+    if (doctype == DOCTYPE_ENTITIES) {
+        if (bWebPage) return FETCH_WEB_PAGE;
+        throw FeedError{FEED_E_ENTITIES};
+    }
 
     ComPtr<IXMLDOMDocument> pXMLDocPtr;
     bool bHasText = false;
@@ -366,7 +385,10 @@ FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, ComPtr<IXML
         if (!pXMLDocPtr) FailStep(L"pXMLDocPtr.CreateInstance failed (%d)", hr);
         VARIANT_BOOL bLoaded = VARIANT_FALSE;
         hr = pXMLDocPtr->loadXML(bstrText.get(), &bLoaded);
-        if (FAILED(hr) || bLoaded != VARIANT_TRUE) FailStep(L"pXMLDocPtr->loadXML failed (%d)", S_OK);
+        if (FAILED(hr) || bLoaded != VARIANT_TRUE) {
+            if (bWebPage) return FETCH_WEB_PAGE;
+            FailStep(L"pXMLDocPtr->loadXML failed (%d)", S_OK);
+        }
     }
     pDocOut = pXMLDocPtr;
     if (pFinalURL) *pFinalURL = HttpFinalURL(pXMLHTTPReq.get());

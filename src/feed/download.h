@@ -29,6 +29,15 @@ enum FetchOutcome {
     FETCH_DOCUMENT,    // status 200 and a parsed document
     FETCH_BAD_STATUS,  // "Invalid status (%d)" has been shown
     FETCH_STOPPED,     // hCancel was set during the wait; nothing was shown
+    FETCH_WEB_PAGE,    // only with a FetchedPage: an HTML page that is no XML; nothing was shown
+};
+
+// A response that is an HTML page, kept for looking up the feed it names
+// (feed/discovery.h).
+struct FetchedPage {
+    bool bHtml = false;     // the response is an HTML page (text/html, or a body that starts like one)
+    std::wstring text;      // its body as text
+    std::wstring url;       // its address after redirects (the one asked for when that is not known)
 };
 
 // The document fetch shared by RetrieveFeed and CheckFeedURL: the request, the wait
@@ -38,6 +47,7 @@ enum FetchOutcome {
 // documents with a DOCTYPE are parsed without resolving anything external. The caller
 // has entered an apartment. Failures show their step's message and throw qm::FeedError.
 // With pFinalURL, a document's address after redirects goes there (empty when it is
-// not known).
+// not known). With pPage, an HTML response is also kept there, and one that does not
+// parse as XML (or declares entities) gives FETCH_WEB_PAGE instead of a failure.
 FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, qm::ComPtr<IXMLDOMDocument>& pDocOut,
-                               std::wstring* pFinalURL = nullptr);
+                               std::wstring* pFinalURL = nullptr, FetchedPage* pPage = nullptr);

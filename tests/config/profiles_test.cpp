@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+#include "support/httpserver.h"
 #include "config/fixture.h"
 
 namespace {
@@ -215,6 +216,37 @@ TEST_F(ProfilesTest, EditorEditsTheSharedRecordAndResetsItsImages) {
     EXPECT_STREQ(a->szTitle, L"New");
     EXPECT_EQ(std::wstring(a->szBackgroundImage), resetPath);
     EXPECT_STREQ(a->szMenuIcon, L"C:\\img\\picked-menu.png");
+}
+
+TEST_F(ProfilesTest, TheEditorsCheckOfAWebPageFillsInTheFeedItNames) {
+    HttpServer server([](const HttpRequest& req) {
+        HttpResponse r;
+        r.contentType = "text/html";
+        r.body = "<!doctype html><html><head><title>Blog</title>"
+                 "<link rel=\"alternate\" type=\"application/rss+xml\" href=\"feed.xml\"></head><body>";
+        if (req.path == "/blog/feed.xml") r.body = "<rss><channel><title>The blog's feed</title></channel></rss>";
+        return r;
+    });
+    g_pfnCheckFeedURL = CheckFeedURL;
+    std::wstring url, title, status;
+    ASSERT_TRUE(Configure({WaitSheet(), Tab(3), Do([&] { PostClick(Page(3), IDC_PROFILE_ADD); }), WaitEditor(), Do([&] {
+                               SetDlgItemTextW(hEditor, IDC_EDITOR_URL, server.Url("/blog/").c_str());
+                               SendMessageW(hEditor, WM_COMMAND, IDC_EDITOR_CHECK, 0);
+                               url = ControlText(hEditor, IDC_EDITOR_URL);
+                               title = ControlText(hEditor, IDC_EDITOR_TITLE);
+                               status = ControlText(hEditor, IDC_EDITOR_STATUS);
+                               PostClick(hEditor, IDOK);
+                           }),
+                           WaitEditorGone(), PressSheet(PSBTN_OK), WaitDialogGone(c_szSheet)}));
+    // The new profile's refresh talks to the server too.
+    EXPECT_TRUE(WaitForWorker(pLive->hRefreshThread, 10000));
+    const std::wstring feed = server.Url("/blog/feed.xml");
+    EXPECT_EQ(url, feed);
+    EXPECT_EQ(title, L"The blog's feed");
+    EXPECT_NE(status.find(feed), std::wstring::npos) << status;
+    ASSERT_EQ(pLive->iProfileCount, 1u);
+    EXPECT_EQ(std::wstring(pLive->profiles.GetAt(0)->szURL), feed);
+    EXPECT_TRUE(CapturedMessages().empty());
 }
 
 namespace {

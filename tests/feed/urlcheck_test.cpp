@@ -53,15 +53,26 @@ TEST_F(UrlCheckTest, AtomKeepsATitleAndChannelWithoutTitleGivesUndefined) {
     EXPECT_STREQ(pProfile->szTitle, L"undefined");
 }
 
-TEST_F(UrlCheckTest, HtmlXhtmlAnd404Fail) {
+TEST_F(UrlCheckTest, PagesWithoutAFeedBrokenXmlOtherXmlAnd404Fail) {
+    // Web pages, well-formed or not, are looked at for the feed they name.
     HttpServer html(Body("<html><body><p>Hi<br></body></html>", 200, "text/html"));
     EXPECT_FALSE(Check(html));
     EXPECT_EQ(CapturedMessages(),
-              (std::vector<std::wstring>{L"pXMLDocPtr->loadXML failed (0)", L"Invalid Exception (0)"}));
+              std::vector<std::wstring>{html.Url() + L" is a web page, and it names no RSS or Atom feed."});
     ResetHost();
     HttpServer xhtml(Body("<html><body><p>Hi</p></body></html>", 200, "application/xhtml+xml"));
     EXPECT_FALSE(Check(xhtml));
     EXPECT_EQ(pProfile->iFeedFormat, 0);
+    EXPECT_EQ(CapturedMessages(),
+              std::vector<std::wstring>{xhtml.Url() + L" is a web page, and it names no RSS or Atom feed."});
+    ResetHost();
+    HttpServer broken(Body("<rss><channel>", 200, "text/xml"));
+    EXPECT_FALSE(Check(broken));
+    EXPECT_EQ(CapturedMessages(),
+              (std::vector<std::wstring>{L"pXMLDocPtr->loadXML failed (0)", L"Invalid Exception (0)"}));
+    ResetHost();
+    HttpServer other(Body("<doc><p>Hi</p></doc>", 200, "application/xml"));
+    EXPECT_FALSE(Check(other));
     EXPECT_EQ(CapturedMessages(), std::vector<std::wstring>{L"Invalid Exception (-1)"});
     ResetHost();
     HttpServer missing(Body("", 404));

@@ -257,3 +257,37 @@ TEST(Feeddump, PagesLinkOnlyWebAddressesAndItemsShowTheirDisplayTitles) {
     EXPECT_NE(ReadPageText(folder + "\\2\\item0.html").find(L"<a href=\"http://example.com/blog/2026/item.html\">"),
               std::wstring::npos);
 }
+
+TEST(Feeddump, OpmlListsAndDiscoveryFromWebPages) {
+    HttpServer server([](const HttpRequest& req) {
+        HttpResponse r = Body("<rss><channel><title>From " + req.path + "</title></channel></rss>");
+        if (req.path.rfind("/page", 0) == 0) {
+            r.contentType = "text/html";
+            r.body = "<html><head><link rel=\"alternate\" type=\"application/atom+xml\" href=\"feed" +
+                     req.path.substr(5) + "\"></head><body></body></html>";
+        }
+        if (req.path == "/bare") r = Body("<html><body>No feed</body></html>");
+        return r;
+    });
+    std::string opml = MakeTempFolder("feeddump-opml") + "list.opml";
+    FILE* f = fopen(opml.c_str(), "wb");
+    fprintf(f, "<opml version=\"2.0\"><body><outline text=\"Folder\"><outline text=\"A\" xmlUrl=\"%s\"/></outline>"
+               "<outline text=\"Skipped\" xmlUrl=\"javascript:x\"/><outline text=\"B\" xmlUrl=\"%s\"/></body></opml>",
+            Narrow(server.Url("/a")).c_str(), Narrow(server.Url("/page2")).c_str());
+    fclose(f);
+    RunResult r = RunFeeddump(L"--discover --opml \"" + std::wstring(opml.begin(), opml.end()) + L"\" " +
+                                  server.Url("/bare"),
+                              30000);
+    EXPECT_EQ(r.exitCode, 0u);
+    ASSERT_EQ(r.lines.size(), 3u);
+    EXPECT_EQ(r.lines[0].rfind("{\"url\": \"" + Narrow(server.Url("/a")) + "\", \"result\": true", 0), 0u)
+        << r.lines[0];
+    EXPECT_EQ(r.lines[1].rfind("{\"url\": \"" + Narrow(server.Url("/page2")) + "\", \"discovered\": \"" +
+                                   Narrow(server.Url("/feed2")) + "\", \"result\": true, \"format\": 1, \"title\": "
+                                                                  "\"From /feed2\"",
+                               0),
+              0u)
+        << r.lines[1];
+    EXPECT_NE(r.lines[2].find("\"result\": false"), std::string::npos) << r.lines[2];
+    EXPECT_NE(r.lines[2].find("is a web page, and it names no RSS or Atom feed."), std::string::npos) << r.lines[2];
+}
