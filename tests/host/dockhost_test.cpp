@@ -144,34 +144,3 @@ TEST(Dockhost, IconDestroyedWhileTheSettingsOrTheViewerAreOpen) {
         }
     }
 }
-
-// Headlines as the dock's log shows them: with cycling on, the label steps through the
-// item titles; a feed that gained an item between two refreshes ("Update Now" after the
-// first) draws the dock's attention once, after the second refresh.
-TEST(Dockhost, LabelCyclesThroughTheTitlesAndANewItemDrawsAttentionOnce) {
-    volatile LONG lRequests = 0;
-    HttpServer server([&lRequests](const HttpRequest&) {
-        HttpResponse r;
-        r.body = "<rss><channel><title>Feed</title>";
-        if (InterlockedIncrement(&lRequests) > 1) r.body += "<item><title>Fourth</title><link>http://e/4</link></item>";
-        r.body += "<item><title>First</title><link>http://e/1</link></item><item><title>Second</title>"
-                  "<link>http://e/2</link></item><item><title>Third</title><link>http://e/3</link></item>"
-                  "</channel></rss>";
-        return r;
-    });
-    std::string ini = MakeTempFolder("dockhost-headlines") + "dock.ini";
-    FILE* f = fopen(ini.c_str(), "wb");
-    fprintf(f, "[Q]\r\nProfiles=1\r\nCurrentProfile=0\r\nA0-RssFeedURL=%ls\r\nCycleItems=1\r\nCycleSeconds=3\r\n"
-            "LabelData=4\r\n", server.Url().c_str());
-    fclose(f);
-    std::string out = RunDock("--ini \"" + ini + "\" --section Q --log --seconds 10");
-    for (const char* szTitle : {"First", "Second", "Third"})
-        EXPECT_TRUE(Has(out, std::string("DockletSetLabel(0, \"") + szTitle + "\")")) << out;
-
-    lRequests = 0;
-    out = RunDock("--ini \"" + ini + "\" --section Q --log --left-click --choose 2 --until-refreshed");
-    size_t iAttention = out.find("DockletDoAttentionAnimation(0)");
-    ASSERT_NE(iAttention, std::string::npos) << out;
-    EXPECT_GT(iAttention, out.find("choose: 2")) << out;
-    EXPECT_EQ(out.find("DockletDoAttentionAnimation", iAttention + 1), std::string::npos) << out;
-}
