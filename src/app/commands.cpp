@@ -2,6 +2,7 @@
 #include "app/entry.h"
 #include "core/host.h"
 #include "core/record.h"
+#include "feed/newitems.h"
 #include "feed/refresh.h"
 #include "presentation/menus.h"
 #include "presentation/profile.h"
@@ -22,6 +23,7 @@ bool IsUnconfigured(const _DOCKLET_DATA* pData) {
 // Shows the menu for pData; the choice, or 0. The host may destroy the instance from
 // inside the menu's modal loop: the caller holds a reference and checks IsStopping.
 int TrackMenuOf(_DOCKLET_DATA* pData, HMENU hMenu) {
+    CyclePause pause(pData);
     _DOCKLET_DATA* pOuter = g_pMenuOwner;
     g_pMenuOwner = pData;
     int iCommand = TrackDockletMenu(pData, hMenu);
@@ -67,6 +69,8 @@ BOOL ShowItemMenu(_DOCKLET_DATA* pData) {
     int iCommand;
     {
         UniqueMenu menu(BuildItemMenu(pData, &lItemsVersion));
+        // The menu shows which items are new this once.
+        if (menu) ClearNewItemMarks(pData);
         iCommand = TrackMenuOf(pData, menu.get());
     }
     if (!IsStopping(pData)) ActOnItemMenu(pData, iCommand, lItemsVersion);

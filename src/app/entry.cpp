@@ -6,7 +6,9 @@
 #include "config/config.h"
 #include "core/host.h"
 #include "core/settings.h"
+#include "core/record.h"
 #include "feed/refresh.h"
+#include "presentation/cycle.h"
 
 // No exception may cross into the host: each entry point that can meet one (the arrays
 // throw when memory runs out) catches it and leaves the instance as it stands.
@@ -72,6 +74,10 @@ void __stdcall OnProcessMessage(_DOCKLET_DATA* pData, HWND, UINT uMsg, WPARAM wP
         GUARD_BEGIN
         StartRefresh(pData);
         GUARD_END((void)0)
+    } else if (uMsg == WM_TIMER && wParam == IDT_CYCLE && pData) {
+        GUARD_BEGIN
+        StepHeadlineCycle(pData);
+        GUARD_END((void)0)
     }
 }
 
@@ -95,6 +101,7 @@ void __stdcall OnConfigure(_DOCKLET_DATA* pData) {
     if (!pData) return;
     GUARD_BEGIN
     if (pData->hwndViewer) SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0);
+    CyclePause pause(pData);
     DialogBoxParamW(pData->hInstance, MAKEINTRESOURCEW(108), pData->hwndDocklet, ConfigureDocklet,
                     reinterpret_cast<LPARAM>(pData));
     GUARD_END((void)0)

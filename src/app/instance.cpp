@@ -33,6 +33,9 @@ LRESULT CALLBACK NotifyWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lPara
     case WM_QM_ARMTIMER:
         if (pData && !IsStopping(pData)) ArmRefreshTimer(pData);
         return 0;
+    case WM_QM_ARMCYCLE:
+        if (pData && !IsStopping(pData)) ArmCycleTimer(pData);
+        return 0;
     case WM_QM_CALLBACK:
         if (wParam) reinterpret_cast<void (*)(void*)>(wParam)(reinterpret_cast<void*>(lParam));
         return 0;
@@ -133,6 +136,7 @@ void DestroyDocklet(_DOCKLET_DATA* pData) {
     pData->pszPageFile.reset();
     pData->hwndNotify.reset();
     KillTimer(pData->hwndDocklet, IDT_REFRESH);
+    KillTimer(pData->hwndDocklet, IDT_CYCLE);
     pData->hMenuBitmap.reset();
     {
         qm::ScopedLock lock(pData->csState);

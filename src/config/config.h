@@ -1,5 +1,5 @@
 // The settings sheet and what its pages share: the sheet's record, the page protocol,
-// the four page procedures, the profile editor, backup and restore, and the plain
+// the five page procedures, the profile editor, backup and restore, and the plain
 // conversions behind the controls.
 #pragma once
 #include <windows.h>
@@ -41,8 +41,8 @@ struct SheetContext {
 // Released with ReleaseWorkingCopy. Null when memory runs out.
 _DOCKLET_DATA* MakeWorkingCopy(const _DOCKLET_DATA* pLive);
 void ReleaseWorkingCopy(_DOCKLET_DATA* pWork);
-// The edited settings go from the copy to pDst: the General, Font, Icons and Profiles
-// fields in that order; bIntoCopy also copies the host window and the module.
+// The edited settings go from the copy to pDst: the General, Font, Icons, Headlines and
+// Profiles fields in that order; bIntoCopy also copies the host window and the module.
 void CopySheetFields(_DOCKLET_DATA* pDst, const _DOCKLET_DATA* pSrc, bool bIntoCopy);
 // Hands the committed working copy over to the live instance and shows it on the dock.
 void HandOverWorkingCopy(_DOCKLET_DATA* pLive, SheetContext* pContext);
@@ -81,6 +81,7 @@ INT_PTR CALLBACK GeneralPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lP
 INT_PTR CALLBACK IconsPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK FontPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK ProfilesPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK HeadlinesPageProc(HWND hPage, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
 // ---- Image fields (Icons page and profile editor) ----
 // The icon image and the menu icon that both dialogs edit: each a 270-character path

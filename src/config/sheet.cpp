@@ -113,6 +113,11 @@ void CopySheetFields(_DOCKLET_DATA* pDst, const _DOCKLET_DATA* pSrc, bool bIntoC
     pDst->bSavePos = pSrc->bSavePos;
     CopyText(pDst->szApplication, 270, pSrc->szApplication);
 
+    pDst->bCycleItems = pSrc->bCycleItems;
+    pDst->iCycleSeconds = pSrc->iCycleSeconds;
+    pDst->iCycleCount = pSrc->iCycleCount;
+    pDst->bNotifyNew = pSrc->bNotifyNew;
+
     pDst->iProfileCount = pSrc->iProfileCount;
     pDst->iCurrentProfile = pSrc->iCurrentProfile;
     pDst->profiles = pSrc->profiles;
@@ -166,6 +171,8 @@ void HandOverWorkingCopy(_DOCKLET_DATA* pLive, SheetContext* pContext) {
         ApplyProfileImages(pLive, bKeepMenuPicture);
     }
     UpdateDockDisplay(pLive);
+    // Cycling turned on or off, or its period changed.
+    ArmCycleTimer(pLive);
 }
 
 void CloseSettingsOf(_DOCKLET_DATA* pLive) {
@@ -202,12 +209,14 @@ int RunSettingsSheet(HINSTANCE hInstance, HWND hwndOwner, SheetContext* pContext
         const wchar_t* szTitle;
         DLGPROC pfnProc;
     };
-    const PageDef pages[4] = {{IDD_GENERAL, L"General", GeneralPageProc},
-                              {IDD_ICONS, L"Icons && Images", IconsPageProc},
-                              {IDD_FONT, L"Docklet Font", FontPageProc},
-                              {IDD_PROFILES, L"RSS Feed Profiles", ProfilesPageProc}};
-    PROPSHEETPAGEW psp[4] = {};
-    for (int i = 0; i < 4; ++i) {
+    const PageDef pages[] = {{IDD_GENERAL, L"General", GeneralPageProc},
+                             {IDD_ICONS, L"Icons && Images", IconsPageProc},
+                             {IDD_FONT, L"Docklet Font", FontPageProc},
+                             {IDD_PROFILES, L"RSS Feed Profiles", ProfilesPageProc},
+                             {IDD_HEADLINES, L"Headlines", HeadlinesPageProc}};
+    const int nPages = static_cast<int>(sizeof(pages) / sizeof(pages[0]));
+    PROPSHEETPAGEW psp[nPages] = {};
+    for (int i = 0; i < nPages; ++i) {
         psp[i].dwSize = sizeof(PROPSHEETPAGEW);
         psp[i].dwFlags = PSP_USETITLE;
         psp[i].hInstance = hInstance;
@@ -222,7 +231,7 @@ int RunSettingsSheet(HINSTANCE hInstance, HWND hwndOwner, SheetContext* pContext
     psh.hwndParent = hwndOwner;
     psh.hInstance = hInstance;
     psh.pszCaption = L"Configure Quillmere";
-    psh.nPages = 4;
+    psh.nPages = nPages;
     psh.nStartPage = 0;
     psh.ppsp = psp;
     psh.pfnCallback = SheetCallback;

@@ -2,12 +2,24 @@
 // feed items, with the constants every subsystem uses.
 #pragma once
 #include <windows.h>
+#include <string>
+#include <unordered_set>
 #include "core/dynarray.h"
 #include "core/unique.h"
 #include "core/worker.h"
 
 #define IDT_REFRESH 123240
 #define REFRESH_INTERVAL 3600000
+// The headline cycle's step, on the same window as the hourly refresh.
+#define IDT_CYCLE 123241
+
+// Limits and defaults of the headline cycle (settings "CycleSeconds", "CycleCount").
+#define CYCLE_SECONDS_MIN 3
+#define CYCLE_SECONDS_MAX 3600
+#define CYCLE_SECONDS_DEFAULT 8
+#define CYCLE_COUNT_MIN 1
+#define CYCLE_COUNT_MAX 1000
+#define CYCLE_COUNT_DEFAULT 10
 
 #define FEED_FORMAT_RSS 1
 #define FEED_FORMAT_ATOM 4
@@ -44,6 +56,17 @@ struct _PROFILE_DATA {
 typedef AeDynArray<_RSSFEED_DATA*> FeedItemList;
 typedef AeDynArray<_PROFILE_DATA*> ProfileList;
 
+// Items as the new-item check knows them: each by its link, or by its title when it has
+// no link (feed/newitems.h).
+typedef std::unordered_set<std::wstring> ItemKeySet;
+// What the new-item check keeps from one successful refresh to the next.
+struct KnownItems {
+    bool bKnown = false;  // keys holds the list of a successful refresh of url
+    std::wstring url;
+    ItemKeySet keys;
+    ItemKeySet marked;  // items shown as new in the item menu until it is opened
+};
+
 // The per-instance record. The fields up to iViewMode are the docklet's own state and
 // settings; the ones after it coordinate the threads that share the record.
 struct _DOCKLET_DATA {
@@ -73,6 +96,11 @@ struct _DOCKLET_DATA {
     int iPosX = 0, iPosY = 0, iWidth = 0, iHeight = 0;
     int bSavePos = 0;
     wchar_t szApplication[270] = {};
+    // Headlines: the icon steps through the newest items; new items are noticed.
+    int bCycleItems = 0;                           // "CycleItems"
+    int iCycleSeconds = CYCLE_SECONDS_DEFAULT;     // "CycleSeconds"
+    int iCycleCount = CYCLE_COUNT_DEFAULT;         // "CycleCount"
+    int bNotifyNew = 1;                            // "NotifyNew"
     volatile LONG bRefreshing = 0;
     volatile LONG bLoadingPage = 0;
     DockletWorker hRefreshThread;  // the refresh worker (thread and cancel event)
@@ -98,6 +126,11 @@ struct _DOCKLET_DATA {
     // Counts the lists that have replaced items, so a choice made in a menu of an older
     // list is not taken for the item now at the same place.
     volatile LONG lItemsVersion = 0;
+    // The previous list and the marks of the new-item check; under csState.
+    KnownItems known;
+    // Menus and the settings of the instance that are open on the user-interface thread;
+    // the headline cycle waits while any is (CyclePause).
+    int iOpenUI = 0;
     // Message-only window on the user-interface thread; other threads post to it for the
     // work that must happen on that thread (arming the timer, navigating the viewer).
     qm::UniqueWindow hwndNotify;
@@ -113,6 +146,7 @@ struct _DOCKLET_DATA {
 // Private messages of the notification window.
 #define WM_QM_ARMTIMER (WM_APP + 0x51)
 #define WM_QM_CALLBACK (WM_APP + 0x52)  // wParam: void (*)(void*), lParam: argument
+#define WM_QM_ARMCYCLE (WM_APP + 0x53)
 
 // Copies src into a fixed wide buffer, cut to fit, always terminated.
 void CopyText(wchar_t* dst, size_t cch, const wchar_t* src);

@@ -1,5 +1,6 @@
 #include "core/record.h"
 #include <new>
+#include "core/host.h"
 
 volatile DWORD g_dwLastTimerThread = 0;
 
@@ -51,15 +52,47 @@ void RequestDisplayUpdate(_DOCKLET_DATA* pData) {
     }
 }
 
+namespace {
+
+// SetTimer and KillTimer work only on the thread that owns the window.
+bool OnTimerThread(const _DOCKLET_DATA* pData) {
+    DWORD dwOwner = GetWindowThreadProcessId(pData->hwndDocklet, nullptr);
+    return dwOwner == GetCurrentThreadId() || (!dwOwner && GetCurrentThreadId() == pData->dwUIThreadId);
+}
+
+}  // namespace
+
 void ArmRefreshTimer(_DOCKLET_DATA* pData) {
     if (!pData || IsStopping(pData)) return;
-    DWORD dwOwner = GetWindowThreadProcessId(pData->hwndDocklet, nullptr);
-    if (dwOwner == GetCurrentThreadId() || (!dwOwner && GetCurrentThreadId() == pData->dwUIThreadId)) {
+    if (OnTimerThread(pData)) {
         SetTimer(pData->hwndDocklet, IDT_REFRESH, REFRESH_INTERVAL, nullptr);
         g_dwLastTimerThread = GetCurrentThreadId();
         return;
     }
     if (pData->hwndNotify) PostMessageW(pData->hwndNotify.get(), WM_QM_ARMTIMER, 0, 0);
+}
+
+void ArmCycleTimer(_DOCKLET_DATA* pData) {
+    if (!pData || IsStopping(pData)) return;
+    if (!OnTimerThread(pData)) {
+        if (pData->hwndNotify) PostMessageW(pData->hwndNotify.get(), WM_QM_ARMCYCLE, 0, 0);
+        return;
+    }
+    if (!pData->bCycleItems) {
+        KillTimer(pData->hwndDocklet, IDT_CYCLE);
+        return;
+    }
+    int iSeconds = pData->iCycleSeconds;
+    if (iSeconds < CYCLE_SECONDS_MIN) iSeconds = CYCLE_SECONDS_MIN;
+    if (iSeconds > CYCLE_SECONDS_MAX) iSeconds = CYCLE_SECONDS_MAX;
+    SetTimer(pData->hwndDocklet, IDT_CYCLE, static_cast<UINT>(iSeconds) * 1000u, nullptr);
+}
+
+void RequestAttention(_DOCKLET_DATA* pData) {
+    if (!pData) return;
+    DisplayLock lock(pData);
+    if (IsStopping(pData)) return;
+    HostDoAttentionAnimation(pData->hwndDocklet);
 }
 
 bool PostToUIThread(_DOCKLET_DATA* pData, void (*pfn)(void*), void* pArg) {

@@ -49,6 +49,27 @@ void RequestDisplayUpdate(_DOCKLET_DATA* pData);
 // Arms the hourly refresh timer on hwndDocklet. SetTimer needs the window's own thread,
 // so a call from another thread is posted to the user-interface thread.
 void ArmRefreshTimer(_DOCKLET_DATA* pData);
+// Starts the headline cycle's timer on hwndDocklet anew with the instance's period, or
+// stops it when cycling is off. From another thread it is posted to the user-interface
+// thread, as ArmRefreshTimer is.
+void ArmCycleTimer(_DOCKLET_DATA* pData);
+// Plays the dock's attention animation on the icon once. Like a display update it
+// holds the display lock and reaches the host no more once the instance is stopping;
+// call it without csState.
+void RequestAttention(_DOCKLET_DATA* pData);
+
+// Marks a menu or the settings of the instance as open for one scope (user-interface
+// thread); the headline cycle waits meanwhile.
+class CyclePause {
+public:
+    explicit CyclePause(_DOCKLET_DATA* pData) : m_pData(pData) { if (m_pData) ++m_pData->iOpenUI; }
+    ~CyclePause() { if (m_pData) --m_pData->iOpenUI; }
+    CyclePause(const CyclePause&) = delete;
+    CyclePause& operator=(const CyclePause&) = delete;
+private:
+    _DOCKLET_DATA* m_pData;
+};
+
 // Runs pfn(pArg) on the instance's user-interface thread (posted; returns at once).
 // False when it could not be posted.
 bool PostToUIThread(_DOCKLET_DATA* pData, void (*pfn)(void*), void* pArg);

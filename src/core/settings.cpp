@@ -21,6 +21,19 @@ int ReadInt(const wchar_t* szSection, const wchar_t* szKey, const wchar_t* szDef
     return _wtoi(szValue);
 }
 
+// A number clamped to iMin..iMax. Text without digits reads as 0, and digits beyond
+// the range of int are clamped too rather than wrapped.
+int ReadClamped(const wchar_t* szSection, const wchar_t* szKey, const wchar_t* szDefault, int iMin, int iMax,
+                const wchar_t* szFile) {
+    wchar_t szValue[20];
+    GetPrivateProfileStringW(szSection, szKey, szDefault, szValue, 20, szFile);
+    szValue[19] = 0;
+    long long llValue = _wcstoi64(szValue, nullptr, 10);
+    if (llValue < iMin) return iMin;
+    if (llValue > iMax) return iMax;
+    return static_cast<int>(llValue);
+}
+
 int ReadFlag(const wchar_t* szSection, const wchar_t* szKey, const wchar_t* szDefault, const wchar_t* szFile) {
     return ReadInt(szSection, szKey, szDefault, szFile) == 1 ? 1 : 0;
 }
@@ -51,6 +64,10 @@ void SetDefaults(_DOCKLET_DATA* pData) {
     pData->iItemAction = ITEM_ACTION_VIEWER;
     pData->bSavePos = 0;
     pData->szApplication[0] = 0;
+    pData->bCycleItems = 0;
+    pData->iCycleSeconds = CYCLE_SECONDS_DEFAULT;
+    pData->iCycleCount = CYCLE_COUNT_DEFAULT;
+    pData->bNotifyNew = 1;
 }
 
 }  // namespace
@@ -100,6 +117,11 @@ void LoadSettings(_DOCKLET_DATA* pData, const char* szFile, const char* szSectio
         pData->iItemAction = static_cast<unsigned int>(ReadInt(szS, L"ItemAction", L"1", szF));
         pData->bSavePos = ReadFlag(szS, L"SavePos", L"0", szF);
         ReadText(szS, L"Application", L"", pData->szApplication, 270, 259, szF);
+        pData->bCycleItems = ReadFlag(szS, L"CycleItems", L"0", szF);
+        pData->iCycleSeconds =
+            ReadClamped(szS, L"CycleSeconds", L"8", CYCLE_SECONDS_MIN, CYCLE_SECONDS_MAX, szF);
+        pData->iCycleCount = ReadClamped(szS, L"CycleCount", L"10", CYCLE_COUNT_MIN, CYCLE_COUNT_MAX, szF);
+        pData->bNotifyNew = ReadFlag(szS, L"NotifyNew", L"1", szF);
         int iCount = ReadInt(szS, L"Profiles", L"0", szF);
         int iCurrent = ReadInt(szS, L"CurrentProfile", L"-1", szF);
         // A damaged count loads as no profiles; the current index must name a profile.
@@ -180,6 +202,10 @@ void SaveSettings(_DOCKLET_DATA* pData, const char* szFile, const char* szSectio
     WriteProfileInt(szS, L"ItemAction", static_cast<int>(pData->iItemAction), szF);
     WriteProfileInt(szS, L"SavePos", pData->bSavePos, szF);
     WriteText(szS, L"Application", pData->szApplication, szF);
+    WriteProfileInt(szS, L"CycleItems", pData->bCycleItems, szF);
+    WriteProfileInt(szS, L"CycleSeconds", pData->iCycleSeconds, szF);
+    WriteProfileInt(szS, L"CycleCount", pData->iCycleCount, szF);
+    WriteProfileInt(szS, L"NotifyNew", pData->bNotifyNew, szF);
     WriteProfileInt(szS, L"Profiles", static_cast<int>(pData->iProfileCount), szF);
     WriteProfileInt(szS, L"CurrentProfile", pData->iCurrentProfile, szF);
     for (unsigned int i = 0; i < pData->iProfileCount && i < pData->profiles.GetCount(); ++i) {

@@ -1,12 +1,18 @@
 #include "feed/refresh.h"
 #include "core/record.h"
 #include "feed/download.h"
+#include "feed/newitems.h"
 
 namespace {
 
-bool HasActiveProfile(_DOCKLET_DATA* pData) {
+// Whether there is a profile to refresh; its URL goes to szURL, for the new-item check.
+bool HasActiveProfile(_DOCKLET_DATA* pData, wchar_t* szURL, size_t cchURL) {
     qm::ScopedLock lock(pData->csState);
-    return pData->iCurrentProfile != -1 && pData->profiles.GetCount() != 0;
+    if (pData->iCurrentProfile == -1 || pData->profiles.GetCount() == 0) return false;
+    int i = pData->iCurrentProfile;
+    if (i >= 0 && static_cast<unsigned int>(i) < pData->profiles.GetCount() && pData->profiles.GetAt(i))
+        CopyText(szURL, cchURL, pData->profiles.GetAt(i)->szURL);
+    return true;
 }
 
 // Sets the busy flag unless the worker was cancelled meanwhile; true when it did.
@@ -21,17 +27,29 @@ bool BeginRefresh(_DOCKLET_DATA* pData, HANDLE hCancel) {
 }
 
 // The worker's last act, however the work ended (an exception included): the busy flag
-// goes, the dock shows the outcome and the hourly timer is armed again. A cancelled
-// worker leaves all of it to whoever cancelled it.
-void EndRefresh(_DOCKLET_DATA* pData, HANDLE hCancel, bool bResult) {
+// goes, new items are noticed, the dock shows the outcome, and the hourly timer and the
+// headline cycle start again. A cancelled worker leaves all of it to whoever cancelled it.
+void EndRefresh(_DOCKLET_DATA* pData, HANDLE hCancel, bool bResult, const wchar_t* szURL) {
+    bool bAttention = false;
     {
         qm::ScopedLock lock(pData->csState);
         if (ShouldStop(pData, hCancel)) return;
+        // The list RetrieveFeed put in place is still the one in items: nothing else
+        // replaces it without cancelling this worker first.
+        if (bResult) {
+            try {
+                bAttention = NoteNewItems(pData, szURL);
+            } catch (...) {
+                // Out of memory: this refresh notices nothing; the busy flag still goes.
+            }
+        }
         if (bResult && pData->items.GetCount() != 0) pData->iCurrentItem = 0;
         InterlockedExchange(&pData->bRefreshing, 0);
     }
     RequestDisplayUpdate(pData);
+    if (bAttention) RequestAttention(pData);
     ArmRefreshTimer(pData);
+    ArmCycleTimer(pData);
 }
 
 // The worker. Once cancelled or stopping it drops what it has and leaves: the owner
@@ -39,7 +57,8 @@ void EndRefresh(_DOCKLET_DATA* pData, HANDLE hCancel, bool bResult) {
 // holds a reference on it).
 void RefreshThreadProc(_DOCKLET_DATA* pData, HANDLE hCancel) {
     bool bResult = false;
-    if (HasActiveProfile(pData) && BeginRefresh(pData, hCancel)) {
+    wchar_t szURL[2049] = {};
+    if (HasActiveProfile(pData, szURL, 2049) && BeginRefresh(pData, hCancel)) {
         RequestDisplayUpdate(pData);
         try {
             // RetrieveFeed swaps the new list in under csState, so readers never meet a
@@ -49,7 +68,7 @@ void RefreshThreadProc(_DOCKLET_DATA* pData, HANDLE hCancel) {
             bResult = false;
         }
     }
-    EndRefresh(pData, hCancel, bResult);
+    EndRefresh(pData, hCancel, bResult, szURL);
 }
 
 }  // namespace

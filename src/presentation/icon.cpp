@@ -60,6 +60,14 @@ const _RSSFEED_DATA* CurrentItem(const _DOCKLET_DATA* pData) {
 
 }  // namespace
 
+unsigned int ShownItemField(unsigned int iInfo) {
+    // The precedence of SelectDisplayText: hidden, then the titles, then the item fields.
+    if (iInfo & (INFO_HIDE | INFO_TITLE | INFO_PROFILE_TITLE)) return 0;
+    if (iInfo & INFO_ITEM_TITLE) return INFO_ITEM_TITLE;
+    if (iInfo & INFO_ITEM_LINK) return INFO_ITEM_LINK;
+    return 0;
+}
+
 void SelectDisplayText(_DOCKLET_DATA* pData, unsigned int iInfo, wchar_t* szOut, size_t cchOut) {
     if (!szOut || cchOut == 0) return;
     szOut[0] = 0;
@@ -82,8 +90,9 @@ void SelectDisplayText(_DOCKLET_DATA* pData, unsigned int iInfo, wchar_t* szOut,
         return CopyText(szOut, cchOut, L"Feed items not available");
     const _RSSFEED_DATA* pItem = CurrentItem(pData);
     if (!pItem) return CopyText(szOut, cchOut, L"Feed items not available");
-    if (iInfo & INFO_ITEM_TITLE) return DisplayTextFromTitle(szOut, cchOut, pItem->szTitle);
-    if (iInfo & INFO_ITEM_LINK) return CopyText(szOut, cchOut, pItem->szLink);
+    unsigned int iField = ShownItemField(iInfo);
+    if (iField == INFO_ITEM_TITLE) return DisplayTextFromTitle(szOut, cchOut, pItem->szTitle);
+    if (iField == INFO_ITEM_LINK) return CopyText(szOut, cchOut, pItem->szLink);
 }
 
 GpBitmap* RenderIconOverlay(_DOCKLET_DATA* pData) {

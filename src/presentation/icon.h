@@ -12,6 +12,9 @@
 void UpdateDockDisplay(_DOCKLET_DATA* pData);
 // The text that the bit set iInfo (iDockletInfo or iLabelInfo) asks for, into szOut.
 void SelectDisplayText(_DOCKLET_DATA* pData, unsigned int iInfo, wchar_t* szOut, size_t cchOut);
+// The item field that the bit set iInfo shows: INFO_ITEM_TITLE, INFO_ITEM_LINK, or 0
+// when it shows none (hidden, the docklet's or the profile's title, or nothing chosen).
+unsigned int ShownItemField(unsigned int iInfo);
 // A new 256 x 256 overlay bitmap with the icon text; the caller owns it. May throw
 // std::bad_alloc (nothing leaks then).
 qm::GpBitmap* RenderIconOverlay(_DOCKLET_DATA* pData);

@@ -2,6 +2,7 @@
 #include "core/host.h"
 #include <memory>
 #include <new>
+#include "feed/newitems.h"
 #include "feed/title.h"
 
 using namespace qm;
@@ -25,10 +26,18 @@ _PROFILE_DATA* ProfileAt(_DOCKLET_DATA* pData, int iProfile) {
     return pData->profiles.GetAt(iProfile);
 }
 
-// Appends a title (item or profile) as the user reads it.
-void AppendText(HMENU hMenu, UINT uFlags, UINT_PTR id, const wchar_t* szTitle, wchar_t* szBuffer) {
-    wchar_t szDisplay[501];
-    DisplayTextFromTitle(szDisplay, 501, szTitle);
+// Appends a title (item or profile) as the user reads it; a new item has a bullet
+// before its title.
+void AppendText(HMENU hMenu, UINT uFlags, UINT_PTR id, const wchar_t* szTitle, wchar_t* szBuffer,
+                bool bNew = false) {
+    wchar_t szDisplay[503];
+    size_t cchMark = 0;
+    if (bNew) {
+        szDisplay[0] = L'\x2022';
+        szDisplay[1] = L' ';
+        cchMark = 2;
+    }
+    DisplayTextFromTitle(szDisplay + cchMark, 501, szTitle);
     MenuTextFromTitle(szBuffer, c_cchMenuText, szDisplay);
     AppendMenuW(hMenu, MF_STRING | uFlags, id, szBuffer);
 }
@@ -83,7 +92,8 @@ HMENU BuildItemMenu(_DOCKLET_DATA* pData, LONG* plItemsVersion) {
         AppendMenuW(hMenu, MF_SEPARATOR, IDM_ITEM_SEPARATOR2, nullptr);
         for (unsigned int i = 0; i < n && i < MAX_MENU_ITEMS; ++i) {
             UINT id = IDM_ITEM_FIRST + i;
-            AppendText(hMenu, uState | MF_CHECKED, id, pData->items.GetAt(i)->szTitle, szText);
+            const _RSSFEED_DATA* pItem = pData->items.GetAt(i);
+            AppendText(hMenu, uState | MF_CHECKED, id, pItem->szTitle, szText, IsItemMarkedNew(pData, pItem));
             if (hPicture) SetMenuItemBitmaps(hMenu, id, MF_BYCOMMAND, hPicture, hPicture);
         }
     }

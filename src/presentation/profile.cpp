@@ -2,6 +2,7 @@
 #include "core/host.h"
 #include "core/record.h"
 #include "core/settings.h"
+#include "feed/newitems.h"
 #include "feed/parser.h"
 #include "feed/refresh.h"
 #include "presentation/icon.h"
@@ -54,6 +55,8 @@ void ApplyCurrentProfile(_DOCKLET_DATA* pData) {
         dropped = pData->items;
         pData->items.RemoveAll();
         pData->iCurrentItem = -1;
+        // The first refresh of what is now active has nothing to compare with.
+        ForgetKnownItems(pData);
         InterlockedIncrement(&pData->lItemsVersion);
         InterlockedExchange(&pData->bRefreshing, 0);
     }

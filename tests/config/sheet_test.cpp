@@ -341,6 +341,26 @@ TEST_F(ConfigTest, FontPageColourDialogCancelKeepsTheColour) {
     EXPECT_EQ(pLive->crFontColor, RGB(1, 2, 3));
 }
 
+TEST_F(ConfigTest, HeadlinesPageEnablesTheCycleFieldsWithItsBoxAndClampsWhatIsTyped) {
+    pLive->iCycleSeconds = 20;
+    std::vector<bool> seen;
+    ASSERT_TRUE(Configure({WaitSheet(), Tab(4), Do([&] {
+                               HWND h = Page(4);
+                               seen = {ControlText(h, IDC_CYCLE_SECONDS) == L"20", IsChecked(h, IDC_NOTIFY_NEW),
+                                       !IsEnabled(h, IDC_CYCLE_SECONDS) && !IsEnabled(h, IDC_CYCLE_COUNT_SPIN)};
+                               Click(h, IDC_CYCLE_ITEMS);
+                               seen.push_back(IsEnabled(h, IDC_CYCLE_SECONDS) && IsEnabled(h, IDC_CYCLE_COUNT_SPIN));
+                               SetDlgItemTextW(h, IDC_CYCLE_SECONDS, L"1");
+                               SetDlgItemTextW(h, IDC_CYCLE_COUNT, L"5000");
+                               Click(h, IDC_NOTIFY_NEW);
+                           }),
+                           PressSheet(PSBTN_OK), WaitDialogGone(L"Configure Quillmere")}));
+    EXPECT_EQ(seen, std::vector<bool>(4, true));
+    EXPECT_EQ(std::vector<int>({pLive->bCycleItems, pLive->iCycleSeconds, pLive->iCycleCount, pLive->bNotifyNew}),
+              std::vector<int>({1, 3, 1000, 0}));
+    EXPECT_TRUE(KillTimer(hwnd, IDT_CYCLE)) << "the hand-over starts the cycle";
+}
+
 TEST_F(ConfigTest, PagesRenderCleanly) {
     // The default pictures of the dock layout, so the previews have something to show.
     std::wstring background = Wide(BuildPath("dock\\Docklets\\Quillmere\\icons\\background.png"));
@@ -352,10 +372,11 @@ TEST_F(ConfigTest, PagesRenderCleanly) {
         CopyText(p->szBackgroundImage, 270, background.c_str());
         CopyText(p->szMenuIcon, 270, menu.c_str());
     }
-    const wchar_t* names[4] = {L"page-general.png", L"page-icons.png", L"page-font.png", L"page-profiles.png"};
-    bool bSaved[5] = {};
+    const wchar_t* names[5] = {L"page-general.png", L"page-icons.png", L"page-font.png", L"page-profiles.png",
+                               L"page-headlines.png"};
+    bool bSaved[6] = {};
     std::vector<Step> steps = {WaitSheet()};
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         steps.push_back(Tab(i));
         steps.push_back([&, i] {
             static DWORD dwFirst = 0;
@@ -366,6 +387,7 @@ TEST_F(ConfigTest, PagesRenderCleanly) {
             return true;
         });
     }
+    steps.push_back(Tab(3));
     steps.push_back(Do([&] {
         SendDlgItemMessageW(Page(3), IDC_PROFILE_LIST, LB_SETCURSEL, 0, 0);
         PostClick(Page(3), IDC_PROFILE_EDIT);
@@ -375,7 +397,7 @@ TEST_F(ConfigTest, PagesRenderCleanly) {
         static DWORD dwFirst = 0;
         if (!dwFirst) dwFirst = GetTickCount();
         if (GetTickCount() - dwFirst < 300) return false;
-        bSaved[4] = SaveWindowPng(hEditor, ShotPath(L"profile-editor.png"));
+        bSaved[5] = SaveWindowPng(hEditor, ShotPath(L"profile-editor.png"));
         PostClick(hEditor, IDCANCEL);
         return true;
     });

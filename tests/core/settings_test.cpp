@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 #include "core/record.h"
 #include "app/instance.h"
 #include "core/settings.h"
@@ -145,6 +146,22 @@ TEST_F(SettingsTest, SaveRoundTripsAndDeletedProfileKeysStay) {
     EXPECT_STREQ(pData->profiles.GetAt(0)->szTitle, L"B");
     EXPECT_EQ(pData->bFontAlpha, 12);
     EXPECT_EQ(pData->iItemAction, 4u);
+}
+
+TEST_F(SettingsTest, HeadlineKeysAreClampedAndRoundTrip) {
+    // Out of range, past the range of int, not a number, a flag other than 1; then missing.
+    Write("[Q]\r\nCycleItems=1\r\nCycleSeconds=99999999999\r\nCycleCount=-4\r\nNotifyNew=2\r\n"
+          "[R]\r\nCycleSeconds=soon\r\n");
+    Load();
+    EXPECT_EQ(std::vector<int>({pData->bCycleItems, pData->iCycleSeconds, pData->iCycleCount, pData->bNotifyNew}),
+              std::vector<int>({1, 3600, 1, 0}));
+    SaveSettings(pData, ini.c_str(), "Q2");
+    EXPECT_EQ(Read("CycleItems", "Q2") + " " + Read("CycleSeconds", "Q2") + " " + Read("CycleCount", "Q2") + " " +
+                  Read("NotifyNew", "Q2"),
+              "1 3600 1 0");
+    Load("R");
+    EXPECT_EQ(std::vector<int>({pData->bCycleItems, pData->iCycleSeconds, pData->iCycleCount, pData->bNotifyNew}),
+              std::vector<int>({0, 3, 10, 1}));
 }
 
 TEST(ResolveImagePath, DefaultNameGoesIntoTheImagesFolder) {
