@@ -15,15 +15,15 @@
 QM_ALL_ARCHES="win32 win64"
 QM_PREFIX_ROOT=${QM_PREFIX_ROOT:-$HOME/.local/share/quillmere}
 
-# Succeeds when this machine can start i386 Linux programs, and the 32-bit Wine loader
-# among them when it is installed.
+# Succeeds when this machine can start i386 Linux programs.
+qm_can_start_i386() {
+  [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+# Succeeds when the 32-bit Wine loader is installed and starts here.
 qm_can_run32() {
-  [ -x /lib/ld-linux.so.2 ] || return 1
-  /lib/ld-linux.so.2 --version >/dev/null 2>&1 || return 1
-  if [ -x /usr/lib/wine/wine ]; then
-    /usr/lib/wine/wine --version >/dev/null 2>&1 || return 1
-  fi
-  return 0
+  qm_can_start_i386 || return 1
+  [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
 # The builds this machine can run, in testing order.
@@ -44,7 +44,11 @@ qm_runnable_reason() {
   elif qm_can_run32; then
     echo "this machine runs 32-bit programs"
   else
-    echo "this machine cannot run 32-bit Linux programs (no i386 loader, or the kernel's 32-bit emulation is off)"
+    if qm_can_start_i386; then
+      echo "the 32-bit Wine loader (wine32) is not installed or does not start"
+    else
+      echo "this machine cannot run 32-bit Linux programs (no i386 loader, or the kernel's 32-bit emulation is off)"
+    fi
   fi
 }
 

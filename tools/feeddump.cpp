@@ -16,12 +16,19 @@
 // when there are several) and lists their paths in the object's "pages".
 //
 // Each item's "title" is the title as parsed; "display_title" is what the dock shows
-// of it.
+// of it. "status" is the HTTP status (0 when no answer came); "not_modified": true marks
+// a 304 that answered our validators.
+//
+// Each distinct URL is one profile for the whole run, so a URL listed again is a second
+// refresh of the same profile: conditional where its first answer gave validators, and
+// a 304 then shows the items that answer gave.
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <cstdio>
 #include <cwchar>
+#include <map>
+#include <new>
 #include <string>
 #include <vector>
 #include "core/record.h"
@@ -47,6 +54,7 @@ struct DumpOptions {
 struct UrlOutcome {
     std::wstring discovered;  // with --discover: the feed the page at the URL names
     bool bResult = false;
+    FeedAnswer answer;
     std::vector<std::wstring> messages;
     bool bPages = false;             // pages were asked for
     std::vector<std::wstring> pages;  // paths of the pages written
@@ -106,39 +114,80 @@ std::string JsonString(const wchar_t* sz) {
     return ToUtf8(escaped);
 }
 
-// The scratch instance: one profile, active, whose title is empty before each URL.
-_DOCKLET_DATA* NewScratchInstance() {
-    _DOCKLET_DATA* pData = NewDockletRecord();
-    if (!pData) return nullptr;
-    pData->profiles.Add(NewProfile());
-    pData->iProfileCount = 1;
-    pData->iCurrentProfile = 0;
-    return pData;
+// The scratch instance: one profile per distinct URL, the active one being the URL at
+// hand. The items of a URL whose answer gave validators are kept aside while other URLs
+// run, so a later conditional refresh of it finds them in the instance again.
+struct ScratchRun {
+    _DOCKLET_DATA* pData = nullptr;
+    std::map<std::wstring, int> profileOf;  // URL -> index in pData->profiles
+    std::map<int, std::vector<_RSSFEED_DATA*>> parked;
+    int iLast = -1;  // the profile of the previous URL
+};
+
+bool HasValidators(const _PROFILE_DATA* pProfile) {
+    return pProfile->szETag[0] || pProfile->szLastModified[0];
 }
 
-void FreeScratchInstance(_DOCKLET_DATA* pData) {
-    FreeProfiles(pData->profiles);
-    FreeFeedItems(pData->items);
-    ReleaseDocklet(pData);
+void FreeScratchRun(ScratchRun& run) {
+    for (auto& entry : run.parked)
+        for (_RSSFEED_DATA* pItem : entry.second) FreeFeedItem(pItem);
+    FreeProfiles(run.pData->profiles);
+    FreeFeedItems(run.pData->items);
+    ReleaseDocklet(run.pData);
 }
 
-// Empties the scratch instance's items and its profile for the next URL.
-void ResetScratchInstance(_DOCKLET_DATA* pData, const std::wstring& url) {
-    FreeFeedItems(pData->items);
+// Makes url's profile the active one: the previous URL's items are parked (when they
+// are its 200's and it has validators) or freed, and url's parked items come back.
+void ActivateProfileFor(ScratchRun& run, const std::wstring& url) {
+    _DOCKLET_DATA* pData = run.pData;
+    if (run.iLast >= 0 && pData->pItemsSource == pData->profiles.GetAt(run.iLast) &&
+        HasValidators(pData->profiles.GetAt(run.iLast))) {
+        std::vector<_RSSFEED_DATA*>& keep = run.parked[run.iLast];
+        for (unsigned int i = 0; i < pData->items.GetCount(); ++i) keep.push_back(pData->items.GetAt(i));
+        pData->items.RemoveAll();
+    } else {
+        FreeFeedItems(pData->items);
+    }
+    pData->pItemsSource = nullptr;
+    auto found = run.profileOf.find(url);
+    int iProfile;
+    if (found == run.profileOf.end()) {
+        _PROFILE_DATA* pProfile = NewProfile();
+        if (!pProfile) throw std::bad_alloc();
+        CopyText(pProfile->szURL, 2049, url.c_str());
+        pData->profiles.Add(pProfile);
+        iProfile = static_cast<int>(pData->profiles.GetCount()) - 1;
+        run.profileOf[url] = iProfile;
+    } else {
+        iProfile = found->second;
+        auto parked = run.parked.find(iProfile);
+        if (parked != run.parked.end()) {
+            for (_RSSFEED_DATA* pItem : parked->second) pData->items.Add(pItem);
+            run.parked.erase(parked);
+            pData->pItemsSource = pData->profiles.GetAt(iProfile);
+        }
+    }
+    pData->iProfileCount = pData->profiles.GetCount();
+    pData->iCurrentProfile = iProfile;
     pData->iCurrentItem = -1;
-    _PROFILE_DATA* pProfile = pData->profiles.GetAt(0);
-    pProfile->szTitle[0] = 0;
-    pProfile->iFeedFormat = 0;
-    CopyText(pProfile->szURL, 2049, url.c_str());
+    run.iLast = iProfile;
+}
+
+// Makes url's profile the active one with no items, for a URL that is not fetched (a
+// page that names no feed).
+void ClearForUrl(ScratchRun& run, const std::wstring& url) {
+    ActivateProfileFor(run, url);
+    FreeFeedItems(run.pData->items);
+    run.pData->pItemsSource = nullptr;
 }
 
 // Runs the download of one URL on the scratch instance, with what happened so far in
 // outcome. The items stay in pData->items until the next URL, so steps after the fetch
 // (such as writing item pages) can use them.
-void FetchUrl(_DOCKLET_DATA* pData, const std::wstring& url, UrlOutcome& outcome) {
-    ResetScratchInstance(pData, url);
+void FetchUrl(ScratchRun& run, const std::wstring& url, UrlOutcome& outcome) {
+    ActivateProfileFor(run, url);
     SetMessageSink(CollectMessage, &outcome.messages);
-    outcome.bResult = RetrieveFeed(pData);
+    outcome.bResult = RetrieveFeed(run.pData, nullptr, &outcome.answer);
     SetMessageSink(nullptr, nullptr);
 }
 
@@ -186,7 +235,7 @@ void WritePages(_DOCKLET_DATA* pData, const std::wstring& folder, UrlOutcome& ou
 }
 
 std::string FormatJsonLine(const std::wstring& url, const UrlOutcome& outcome, _DOCKLET_DATA* pData) {
-    const _PROFILE_DATA* pProfile = pData->profiles.GetAt(0);
+    const _PROFILE_DATA* pProfile = pData->profiles.GetAt(static_cast<unsigned int>(pData->iCurrentProfile));
     std::string line = "{\"url\": " + JsonString(url.c_str());
     if (!outcome.discovered.empty()) line += ", \"discovered\": " + JsonString(outcome.discovered.c_str());
     line += ", \"result\": ";
@@ -212,6 +261,8 @@ std::string FormatJsonLine(const std::wstring& url, const UrlOutcome& outcome, _
         line += JsonString(outcome.messages[i].c_str());
     }
     line += "]";
+    line += ", \"status\": " + std::to_string(outcome.answer.lStatus);
+    if (outcome.answer.bNotModified) line += ", \"not_modified\": true";
     if (outcome.bPages) {
         line += ", \"pages\": [";
         for (size_t i = 0; i < outcome.pages.size(); ++i) {
@@ -287,17 +338,19 @@ int wmain(int argc, wchar_t** argv) {
 
     _setmode(_fileno(stdout), _O_BINARY);
     qm::ComApartment apartment(qm::ComApartment::COM_STA);
-    _DOCKLET_DATA* pData = NewScratchInstance();
-    if (!pData) return 1;
+    ScratchRun run;
+    run.pData = NewDockletRecord();
+    if (!run.pData) return 1;
+    _DOCKLET_DATA* pData = run.pData;
     if (!options.pagesFolder.empty()) CreateDirectoryW(options.pagesFolder.c_str(), nullptr);
     for (size_t n = 0; n < options.urls.size(); ++n) {
         const std::wstring& url = options.urls[n];
         UrlOutcome outcome;
         std::wstring fetch = options.bDiscover ? DiscoverFeed(url, outcome) : url;
         if (fetch.empty())
-            ResetScratchInstance(pData, url);
+            ClearForUrl(run, url);
         else
-            FetchUrl(pData, fetch, outcome);
+            FetchUrl(run, fetch, outcome);
         if (!options.pagesFolder.empty()) {
             std::wstring folder = options.pagesFolder;
             if (options.urls.size() > 1) folder += L"\\" + std::to_wstring(n + 1);
@@ -307,6 +360,6 @@ int wmain(int argc, wchar_t** argv) {
         fwrite(line.data(), 1, line.size(), stdout);
         fflush(stdout);
     }
-    FreeScratchInstance(pData);
+    FreeScratchRun(run);
     return 0;
 }

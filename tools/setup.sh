@@ -41,16 +41,22 @@ fi
 
 # 32-bit Wine only where 32-bit programs start. The i386 C library comes first, so the
 # check runs before anything large is installed; QM_ARCHES=win64 skips the attempt.
+add_i386() {
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+    apt_updated=
+  fi
+}
 if [ -z "${QM_ARCHES:-}" ] && [ "$(dpkg --print-architecture)" = amd64 ]; then
   if [ ! -x /lib/ld-linux.so.2 ]; then
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
-      dpkg --add-architecture i386
-      apt_updated=
-    fi
+    add_i386
     apt_install libc6:i386 || true
   fi
-  if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
-    dpkg -s wine32:i386 >/dev/null 2>&1 || apt_install wine32:i386
+  # The loader may come from libc6-i386 without the i386 architecture being known to
+  # dpkg: wine32:i386 needs it. Should wine32 still not install, only win64 runs here.
+  if qm_can_start_i386 && ! dpkg -s wine32:i386 >/dev/null 2>&1; then
+    add_i386
+    apt_install wine32:i386 || echo "setup: wine32 could not be installed; the 32-bit build will not run here"
   fi
 fi
 echo "setup: Wine builds that run here: $(qm_runnable_arches) ($(qm_runnable_reason))"

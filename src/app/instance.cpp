@@ -144,6 +144,7 @@ void DestroyDocklet(_DOCKLET_DATA* pData) {
         pData->iProfileCount = 0;
         pData->iCurrentProfile = -1;
         FreeFeedItems(pData->items);
+        pData->pItemsSource = nullptr;
         pData->iCurrentItem = -1;
     }
     if (pData->bClassesRegistered) UnregisterClasses(pData->hInstance);

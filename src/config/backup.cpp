@@ -186,6 +186,7 @@ int RestoreProfiles(_DOCKLET_DATA* pData, HWND hwndOwner, const wchar_t* szFileN
         pData->iProfileCount = 0;
         pData->iCurrentProfile = -1;
         FreeFeedItems(pData->items);
+        pData->pItemsSource = nullptr;
         LoadSettings(pData, szPath, c_szSection);
     }
     if (pRetired) {

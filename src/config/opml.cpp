@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <utility>
 #include "core/unique.h"
+#include "feed/charset.h"
 #include "feed/discovery.h"
 #include "feed/xmlcom.h"
 
@@ -58,25 +59,8 @@ bool ReadWholeFile(const wchar_t* szPath, std::string& bytes, std::wstring& erro
     return true;
 }
 
-// Finds pattern in the bytes with zero bytes skipped: one search for UTF-8, the
-// single-byte code pages and both byte orders of UTF-16.
-bool ContainsAscii(const std::string& bytes, const char* szPattern) {
-    const size_t nPattern = strlen(szPattern);
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != szPattern[0]) continue;
-        size_t k = 1, j = i + 1;
-        for (; k < nPattern && j < bytes.size(); ++j) {
-            if (bytes[j] == 0) continue;
-            if (bytes[j] != szPattern[k]) break;
-            ++k;
-        }
-        if (k == nPattern) return true;
-    }
-    return false;
-}
-
-// Whether the bytes start with '<' after byte-order marks, zero bytes and white space,
-// in an encoding the scan above can see through.
+// Whether the bytes start with '<' after byte-order marks, zero bytes and white space:
+// one look for UTF-8, the single-byte code pages and both byte orders of UTF-16.
 bool StartsWithMarkup(const std::string& bytes) {
     for (unsigned char c : bytes) {
         if (c == 0 || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xEF || c == 0xBB || c == 0xBF ||
@@ -87,33 +71,22 @@ bool StartsWithMarkup(const std::string& bytes) {
     return false;
 }
 
-// The bytes as text, for a document that is parsed from text: UTF-16 by its byte-order
-// mark, else UTF-8.
-std::wstring DecodeText(const std::string& bytes) {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    size_t cb = bytes.size();
-    if (cb >= 2 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF))) {
-        bool bLittle = p[0] == 0xFF;
-        std::wstring text;
-        for (size_t i = 2; i + 1 < cb; i += 2)
-            text += static_cast<wchar_t>(bLittle ? (p[i] | (p[i + 1] << 8)) : ((p[i] << 8) | p[i + 1]));
-        return text;
-    }
-    if (cb >= 3 && memcmp(p, "\xEF\xBB\xBF", 3) == 0) {
-        p += 3;
-        cb -= 3;
-    }
-    if (!cb) return std::wstring();
-    int cch = MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(p), static_cast<int>(cb), nullptr, 0);
-    std::wstring text(cch > 0 ? static_cast<size_t>(cch) : 0, L'\0');
-    if (cch > 0) MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<const char*>(p), static_cast<int>(cb), &text[0], cch);
-    return text;
-}
-
-// Parses the bytes into a document that resolves nothing outside them. A document with
-// a DOCTYPE is parsed from text, as the feed download does.
+// Parses the bytes into a document that resolves nothing outside them. The bytes are
+// decoded as a feed's body is (byte-order mark, else the declaration's encoding, else
+// UTF-8) and parsed as text; entity declarations, the way to expansion bombs and to
+// reading local files, are refused, as in feeds.
 bool LoadDocument(const std::string& bytes, const wchar_t* szPath, ComPtr<IXMLDOMDocument>& pDoc,
                   std::wstring& error) {
+    std::wstring text, unknownName;
+    if (!DecodeResponseText(bytes, std::wstring(), text, unknownName)) {
+        error = Format(L"%s names a character encoding that Windows does not know (\"%s\").", szPath,
+                       unknownName.c_str());
+        return false;
+    }
+    if (DeclaresEntities(text)) {
+        error = Format(L"%s declares XML entities, which Quillmere does not read.", szPath);
+        return false;
+    }
     HRESULT hr = qm::CreateRunningObject(qm::CLSID_DOMDocument30, qm::IID_XMLDOMDocument, pDoc.put_void());
     if (FAILED(hr)) {
         error = Format(L"Quillmere cannot read %s: the XML parser is missing (%d).", szPath, static_cast<long>(hr));
@@ -123,24 +96,9 @@ bool LoadDocument(const std::string& bytes, const wchar_t* szPath, ComPtr<IXMLDO
     pDoc->put_resolveExternals(VARIANT_FALSE);
     pDoc->put_validateOnParse(VARIANT_FALSE);
     VARIANT_BOOL bLoaded = VARIANT_FALSE;
-    if (ContainsAscii(bytes, "<!DOCTYPE")) {
-        std::wstring text = DecodeText(bytes);
-        UniqueBstr bstrText(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
-        if (!bstrText) throw qm::FeedError{E_OUTOFMEMORY};
-        hr = pDoc->loadXML(bstrText.get(), &bLoaded);
-    } else {
-        SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-        if (!psa) throw qm::FeedError{E_OUTOFMEMORY};
-        UniqueVariant source;
-        V_VT(&source) = VT_ARRAY | VT_UI1;
-        V_ARRAY(&source) = psa;
-        void* pv = nullptr;
-        if (SUCCEEDED(SafeArrayAccessData(psa, &pv))) {
-            if (!bytes.empty()) memcpy(pv, bytes.data(), bytes.size());
-            SafeArrayUnaccessData(psa);
-        }
-        hr = pDoc->load(source, &bLoaded);
-    }
+    UniqueBstr bstrText(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+    if (!bstrText) throw qm::FeedError{E_OUTOFMEMORY};
+    hr = pDoc->loadXML(bstrText.get(), &bLoaded);
     if (SUCCEEDED(hr) && bLoaded == VARIANT_TRUE) return true;
     ComPtr<IXMLDOMParseError> pError;
     UniqueBstr bstrReason;
@@ -395,12 +353,6 @@ bool ReadOpmlFile(const wchar_t* szPath, OpmlList& list, std::wstring& error) {
     error.clear();
     std::string bytes;
     if (!ReadWholeFile(szPath, bytes, error)) return false;
-    // Entity declarations open the way to expansion bombs and to reading local files:
-    // refused, as in feeds.
-    if (ContainsAscii(bytes, "<!DOCTYPE") && ContainsAscii(bytes, "<!ENTITY")) {
-        error = Format(L"%s declares XML entities, which Quillmere does not read.", szPath);
-        return false;
-    }
     if (!StartsWithMarkup(bytes)) {
         error = Format(L"%s is not an OPML subscription list.", szPath);
         return false;

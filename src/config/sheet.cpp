@@ -161,6 +161,8 @@ void HandOverWorkingCopy(_DOCKLET_DATA* pLive, SheetContext* pContext) {
         qm::ScopedLock lock(pLive->csState);
         CopySheetFields(pLive, pWork, false);
         ReleaseSheetProfiles(pContext, pLive->profiles);
+        // Validators are sent only for the record whose answer the items are.
+        if (!Lists(pLive->profiles, pLive->pItemsSource)) pLive->pItemsSource = nullptr;
     }
     if (bNewProfile) {
         ApplyCurrentProfile(pLive);

@@ -8,6 +8,8 @@
 #include "core/unique.h"
 #include "core/worker.h"
 
+struct _HTTP_SESSION;  // the downloads' HTTP session (feed/http.h)
+
 #define IDT_REFRESH 123240
 #define REFRESH_INTERVAL 3600000
 // The headline cycle's step, on the same window as the hourly refresh.
@@ -51,6 +53,12 @@ struct _PROFILE_DATA {
     int iFeedFormat;
     wchar_t szBackgroundImage[270];
     wchar_t szMenuIcon[270];
+    // Held in memory only, never written to the settings: the validators of the feed's
+    // last 200 (ETag, Last-Modified) and the address they belong to; they count only
+    // while szURL is still that address.
+    wchar_t szETag[256];
+    wchar_t szLastModified[64];
+    wchar_t szValidatorsURL[2049];
 };
 
 typedef AeDynArray<_RSSFEED_DATA*> FeedItemList;
@@ -138,6 +146,15 @@ struct _DOCKLET_DATA {
     // Shows the record's state on the dock; set by whoever creates the instance, so the
     // refresh worker can ask for it without knowing how it is drawn. Null: nothing shown.
     void (*pfnUpdateDisplay)(_DOCKLET_DATA* pData) = nullptr;
+    // The profile whose last 200 gave the items (null when they came otherwise); only
+    // compared, never followed. Its validators are sent only while this holds, so a 304
+    // never keeps another feed's items.
+    const _PROFILE_DATA* pItemsSource = nullptr;
+    // What the last answer asked for before the next timed refresh (a 429 or 503 with
+    // Retry-After), in ms, at most a day; 0: nothing. Guarded by csState.
+    DWORD dwBackOffMs = 0;
+    // The HTTP session the downloads of the instance share, made by the first one.
+    qm::ForeignRef<_HTTP_SESSION> pHttpSession;
     qm::ComApartment ole;  // the host thread's OLE, entered by OnCreate
     bool bGdiplusStarted = false;
     bool bClassesRegistered = false;

@@ -62,10 +62,19 @@ bool OnTimerThread(const _DOCKLET_DATA* pData) {
 
 }  // namespace
 
+UINT RefreshTimerPeriod(_DOCKLET_DATA* pData) {
+    DWORD dwBackOff;
+    {
+        qm::ScopedLock lock(pData->csState);
+        dwBackOff = pData->dwBackOffMs;
+    }
+    return dwBackOff > REFRESH_INTERVAL ? dwBackOff : REFRESH_INTERVAL;
+}
+
 void ArmRefreshTimer(_DOCKLET_DATA* pData) {
     if (!pData || IsStopping(pData)) return;
     if (OnTimerThread(pData)) {
-        SetTimer(pData->hwndDocklet, IDT_REFRESH, REFRESH_INTERVAL, nullptr);
+        SetTimer(pData->hwndDocklet, IDT_REFRESH, RefreshTimerPeriod(pData), nullptr);
         g_dwLastTimerThread = GetCurrentThreadId();
         return;
     }

@@ -46,8 +46,12 @@ private:
 // Asks for the record's state to be shown on the dock (pfnUpdateDisplay); never throws.
 void RequestDisplayUpdate(_DOCKLET_DATA* pData);
 
-// Arms the hourly refresh timer on hwndDocklet. SetTimer needs the window's own thread,
-// so a call from another thread is posted to the user-interface thread.
+// The period of the refresh timer: an hour, or longer when the last answer asked for
+// more time (dwBackOffMs).
+UINT RefreshTimerPeriod(_DOCKLET_DATA* pData);
+// Arms the refresh timer on hwndDocklet with RefreshTimerPeriod. SetTimer needs the
+// window's own thread, so a call from another thread is posted to the user-interface
+// thread.
 void ArmRefreshTimer(_DOCKLET_DATA* pData);
 // Starts the headline cycle's timer on hwndDocklet anew with the instance's period, or
 // stops it when cycling is off. From another thread it is posted to the user-interface

@@ -143,6 +143,31 @@ private:
     T* m_p = nullptr;
 };
 
+// A reference on an object of a layer above the record that holds it: the holder knows
+// the type only by name and gives the reference back through the function stored with
+// it. Neither copied nor moved, like the record that holds it.
+template <typename T>
+class ForeignRef {
+public:
+    ForeignRef() = default;
+    ForeignRef(const ForeignRef&) = delete;
+    ForeignRef& operator=(const ForeignRef&) = delete;
+    ~ForeignRef() { reset(); }
+    T* get() const { return m_p; }
+    explicit operator bool() const { return m_p != nullptr; }
+    // Takes over p (which carries a reference) and gives back the one held before.
+    void reset(T* p = nullptr, void (*pfnRelease)(T*) = nullptr) {
+        T* pOld = m_p;
+        void (*pfnOld)(T*) = m_pfnRelease;
+        m_p = p;
+        m_pfnRelease = pfnRelease;
+        if (pOld && pfnOld) pfnOld(pOld);
+    }
+private:
+    T* m_p = nullptr;
+    void (*m_pfnRelease)(T*) = nullptr;
+};
+
 // A VARIANT cleared on scope exit.
 struct UniqueVariant : VARIANT {
     UniqueVariant() { VariantInit(this); }

@@ -285,7 +285,7 @@ bool FindFeedLink(const std::wstring& html, const std::wstring& pageURL, std::ws
 FeedOrPage FetchFeedOrPage(const wchar_t* szURL, HANDLE hCancel, qm::ComPtr<IXMLDOMDocument>& pDocOut,
                            int* piFormat, FetchedPage& page) {
     *piFormat = 0;
-    FetchOutcome outcome = FetchFeedDocument(szURL, hCancel, pDocOut, nullptr, &page);
+    FetchOutcome outcome = FetchFeedDocument(szURL, hCancel, pDocOut, nullptr, nullptr, &page);
     if (outcome == FETCH_WEB_PAGE) return FEED_WEB_PAGE;
     if (outcome != FETCH_DOCUMENT) return FEED_NOT_FETCHED;
     if (!pDocOut) throw qm::FeedError{E_POINTER};

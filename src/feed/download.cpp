@@ -1,24 +1,29 @@
 #include "feed/download.h"
-#include <cstring>
-#include <cwctype>
+#include <winhttp.h>
 #include <cwchar>
 #include <string>
-#include <new>
 #include "core/record.h"
 #include "core/message.h"
+#include "feed/charset.h"
 #include "feed/discovery.h"
 #include "feed/http.h"
 #include "feed/parser.h"
 
-using qm::CheckHr;
 using qm::ComPtr;
 using qm::FeedError;
 using qm::UniqueBstr;
-using qm::UniqueVariant;
 
 namespace {
 
 volatile LONG g_dwTimeLimit = FEED_TIME_LIMIT_MS;
+
+// Validators longer than these are not kept (a server may send anything; what we send
+// back stays a sane header).
+const size_t c_cchMaxETag = 255;
+const size_t c_cchMaxLastModified = 63;
+// The longest wait a Retry-After may ask for; beyond a year it is not a sincere request.
+const ULONGLONG c_ullMaxRetryAfterSeconds = 24ull * 60 * 60;
+const ULONGLONG c_ullNonsenseRetryAfterSeconds = 366ull * 24 * 60 * 60;
 
 // Shows a step's message with its code and abandons the download with that code.
 [[noreturn]] void FailStep(const wchar_t* szFormat, HRESULT hr) {
@@ -26,164 +31,95 @@ volatile LONG g_dwTimeLimit = FEED_TIME_LIMIT_MS;
     throw FeedError{hr};
 }
 
-// Finds pattern in the bytes, skipping zero bytes, so that one search covers UTF-8,
-// the single-byte code pages and both byte orders of UTF-16.
-bool ContainsAscii(const BYTE* pb, size_t cb, const char* szPattern) {
-    size_t nPattern = strlen(szPattern);
-    for (size_t i = 0; i < cb; ++i) {
-        if (pb[i] != static_cast<BYTE>(szPattern[0])) continue;
-        size_t k = 1, j = i + 1;
-        while (k < nPattern && j < cb) {
-            if (pb[j] == 0) {
-                ++j;
-                continue;
-            }
-            if (pb[j] != static_cast<BYTE>(szPattern[k])) break;
-            ++k;
-            ++j;
-        }
-        if (k == nPattern) return true;
+// The same for a step whose message names something as well (%ls before %d).
+[[noreturn]] void FailStepNamed(const wchar_t* szFormat, const std::wstring& name, HRESULT hr) {
+    ReportMessageF(nullptr, szFormat, name.c_str(), static_cast<int>(hr));
+    throw FeedError{hr};
+}
+
+std::wstring Trimmed(const std::wstring& s) {
+    size_t first = s.find_first_not_of(L" \t");
+    if (first == std::wstring::npos) return std::wstring();
+    size_t last = s.find_last_not_of(L" \t");
+    return s.substr(first, last - first + 1);
+}
+
+std::wstring Lower(std::wstring s) {
+    for (wchar_t& c : s)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    return s;
+}
+
+// A header value we may keep and send back: printable ASCII of at most cchMax characters.
+bool IsKeepableValue(const std::wstring& value, size_t cchMax) {
+    if (value.empty() || value.size() > cchMax) return false;
+    for (wchar_t c : value)
+        if (c < 0x20 || c > 0x7E) return false;
+    return true;
+}
+
+// A content coding the platform decoded for us (it does so only where it also asked).
+bool IsDecodedCoding(_HTTP_SESSION* pSession, const std::wstring& coding) {
+    return HttpSessionDecompresses(pSession) && (coding == L"gzip" || coding == L"x-gzip" || coding == L"deflate");
+}
+
+ULONGLONG FileTimeSeconds(const FILETIME& ft) {
+    return ((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 10000000ull;
+}
+
+bool ParseDigits(const std::wstring& s, size_t at, size_t n, WORD* pValue) {
+    WORD value = 0;
+    for (size_t i = at; i < at + n; ++i) {
+        if (s[i] < L'0' || s[i] > L'9') return false;
+        value = static_cast<WORD>(value * 10 + (s[i] - L'0'));
     }
-    return false;
+    *pValue = value;
+    return true;
 }
 
-// What the raw body says about a DOCTYPE: none, one without entity declarations, or
-// one that declares entities (the way to expansion bombs and to external entities that
-// read local files).
-enum DoctypeKind { DOCTYPE_NONE, DOCTYPE_PLAIN, DOCTYPE_ENTITIES };
-
-DoctypeKind InspectBody(const std::string& body) {
-    const BYTE* pb = reinterpret_cast<const BYTE*>(body.data());
-    if (!ContainsAscii(pb, body.size(), "<!DOCTYPE")) return DOCTYPE_NONE;
-    return ContainsAscii(pb, body.size(), "<!ENTITY") ? DOCTYPE_ENTITIES : DOCTYPE_PLAIN;
+// An HTTP date in the form servers send ("Tue, 08 Dec 2026 12:00:00 GMT"); false for
+// anything else (the platform's parser takes almost any text for a date).
+bool ParseHttpDate(const std::wstring& s, FILETIME* pft) {
+    static const wchar_t c_szMonths[] = L"JanFebMarAprMayJunJulAugSepOctNovDec";
+    if (s.size() != 29 || s[3] != L',' || s[4] != L' ' || s[7] != L' ' || s[11] != L' ' || s[16] != L' ' ||
+        s[19] != L':' || s[22] != L':' || s.compare(25, 4, L" GMT") != 0)
+        return false;
+    SYSTEMTIME st = {};
+    const wchar_t* pMonth = wcsstr(c_szMonths, s.substr(8, 3).c_str());
+    if (!pMonth || (pMonth - c_szMonths) % 3 != 0) return false;
+    st.wMonth = static_cast<WORD>((pMonth - c_szMonths) / 3 + 1);
+    if (!ParseDigits(s, 5, 2, &st.wDay) || !ParseDigits(s, 12, 4, &st.wYear) || !ParseDigits(s, 17, 2, &st.wHour) ||
+        !ParseDigits(s, 20, 2, &st.wMinute) || !ParseDigits(s, 23, 2, &st.wSecond))
+        return false;
+    return SystemTimeToFileTime(&st, pft) != FALSE;
 }
 
-// Whether the body starts with '<' in an ASCII-compatible encoding or UTF-16/32 (after
-// byte-order marks, zero bytes and white space). Only such bodies go to the XML parser
-// as bytes: in any other encoding the scan for DOCTYPE and ENTITY above could not see
-// the declarations. The others are read as text, where the scan holds.
-bool StartsWithAsciiMarkup(const std::string& body) {
-    for (unsigned char c : body) {
-        if (c == 0 || c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xEF || c == 0xBB || c == 0xBF ||
-            c == 0xFE || c == 0xFF)
-            continue;
-        return c == '<';
+// Seconds from now (or from the response's Date, the server's clock) to an HTTP date;
+// false when it is not one.
+bool SecondsUntil(const std::wstring& when, const std::wstring& date, ULONGLONG* pSeconds) {
+    FILETIME ftWhen, ftNow;
+    if (!ParseHttpDate(when, &ftWhen)) return false;
+    if (!ParseHttpDate(date, &ftNow)) GetSystemTimeAsFileTime(&ftNow);
+    ULONGLONG ullWhen = FileTimeSeconds(ftWhen), ullNow = FileTimeSeconds(ftNow);
+    *pSeconds = ullWhen > ullNow ? ullWhen - ullNow : 0;
+    return true;
+}
+
+// The wait a Retry-After asks for, in seconds or as an HTTP date: at most a day; 0 when
+// it is absent, past, negative, garbage or more than a year away.
+DWORD RetryAfterMs(const HttpResponseHeaders& headers) {
+    std::wstring value = Trimmed(headers.retryAfter);
+    if (value.empty()) return 0;
+    ULONGLONG ullSeconds = 0;
+    if (value.find_first_not_of(L"0123456789") == std::wstring::npos) {
+        if (value.size() > 12) return 0;
+        ullSeconds = wcstoull(value.c_str(), nullptr, 10);
+    } else if (!SecondsUntil(value, Trimmed(headers.date), &ullSeconds)) {
+        return 0;
     }
-    return false;
-}
-
-// The media type of a Content-Type header, lower case, without parameters.
-std::wstring MediaType(const std::wstring& contentType) {
-    std::wstring type = contentType.substr(0, contentType.find(L';'));
-    while (!type.empty() && type.back() == L' ') type.pop_back();
-    while (!type.empty() && type.front() == L' ') type.erase(0, 1);
-    for (wchar_t& c : type) c = static_cast<wchar_t>(towlower(c));
-    return type;
-}
-
-// Whether the request object takes a response as XML: the XML media types.
-bool IsXmlContentType(const std::wstring& contentType) {
-    std::wstring type = MediaType(contentType);
-    return type == L"text/xml" || type == L"application/xml" ||
-           (type.size() > 4 && type.compare(type.size() - 4, 4, L"+xml") == 0);
-}
-
-// The code page named by the charset parameter, or 0 when there is none or it is unknown.
-UINT CharsetCodePage(const std::wstring& contentType) {
-    std::wstring lower = contentType;
-    for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
-    size_t pos = lower.find(L"charset=");
-    if (pos == std::wstring::npos) return 0;
-    std::wstring name = lower.substr(pos + 8);
-    name = name.substr(0, name.find_first_of(L"; "));
-    if (!name.empty() && name.front() == L'"') name = name.substr(1, name.find(L'"', 1) - 1);
-    static const struct {
-        const wchar_t* szName;
-        UINT uCodePage;
-    } c_charsets[] = {{L"utf-8", CP_UTF8},         {L"utf8", CP_UTF8},         {L"us-ascii", 20127},
-                      {L"iso-8859-1", 28591},      {L"latin1", 28591},         {L"iso-8859-2", 28592},
-                      {L"iso-8859-15", 28605},     {L"windows-1250", 1250},    {L"windows-1251", 1251},
-                      {L"windows-1252", 1252},     {L"koi8-r", 20866},         {L"shift_jis", 932},
-                      {L"euc-jp", 20932},          {L"gb2312", 936},           {L"big5", 950},
-                      {L"utf-16", 1200},           {L"utf-16le", 1200},        {L"utf-16be", 1201}};
-    for (const auto& c : c_charsets)
-        if (name == c.szName) return c.uCodePage;
-    return 0;
-}
-
-// The body as text: the charset of the Content-Type, else a byte-order mark, else UTF-8.
-std::wstring ResponseText(const std::string& body, const std::wstring& contentType) {
-    const char* p = body.data();
-    size_t cb = body.size();
-    UINT uCodePage = CharsetCodePage(contentType);
-    if (cb >= 2 && static_cast<BYTE>(p[0]) == 0xFF && static_cast<BYTE>(p[1]) == 0xFE) {
-        uCodePage = 1200;
-        p += 2;
-        cb -= 2;
-    } else if (cb >= 2 && static_cast<BYTE>(p[0]) == 0xFE && static_cast<BYTE>(p[1]) == 0xFF) {
-        uCodePage = 1201;
-        p += 2;
-        cb -= 2;
-    } else if (cb >= 3 && memcmp(p, "\xEF\xBB\xBF", 3) == 0) {
-        uCodePage = CP_UTF8;
-        p += 3;
-        cb -= 3;
-    }
-    if (uCodePage == 0) uCodePage = CP_UTF8;
-    std::wstring text;
-    if (uCodePage == 1200 || uCodePage == 1201) {
-        text.resize(cb / 2);
-        for (size_t i = 0; i < cb / 2; ++i) {
-            BYTE b0 = static_cast<BYTE>(p[2 * i]), b1 = static_cast<BYTE>(p[2 * i + 1]);
-            text[i] = static_cast<wchar_t>(uCodePage == 1200 ? (b0 | (b1 << 8)) : ((b0 << 8) | b1));
-        }
-        return text;
-    }
-    if (cb == 0) return text;
-    int cch = MultiByteToWideChar(uCodePage, 0, p, static_cast<int>(cb), nullptr, 0);
-    if (cch <= 0) return text;
-    text.resize(static_cast<size_t>(cch));
-    MultiByteToWideChar(uCodePage, 0, p, static_cast<int>(cb), &text[0], cch);
-    return text;
-}
-
-// True when some text or CDATA node of the document has text: the same answer as "the
-// document's text is not empty", without building the whole text (which costs time
-// quadratic in the size of the document).
-bool DocumentHasText(IXMLDOMDocument* pDoc) {
-    ComPtr<IXMLDOMNode> pNode;
-    if (FAILED(pDoc->get_firstChild(pNode.put()))) return false;
-    int iDepth = 0;
-    while (pNode) {
-        DOMNodeType type = NODE_INVALID;
-        if (FAILED(pNode->get_nodeType(&type))) return false;
-        if (type == NODE_TEXT || type == NODE_CDATA_SECTION) {
-            UniqueBstr bstrText;
-            if (FAILED(pNode->get_text(bstrText.put()))) return false;
-            if (SysStringLen(bstrText.get()) > 0) return true;
-        }
-        ComPtr<IXMLDOMNode> pNext;
-        if (type == NODE_ELEMENT || type == NODE_ENTITY_REFERENCE) {
-            if (FAILED(pNode->get_firstChild(pNext.put()))) return false;
-            if (pNext) {
-                ++iDepth;
-                pNode = pNext;
-                continue;
-            }
-        }
-        // No children: the next sibling, or the next sibling of the nearest ancestor
-        // that has one.
-        for (;;) {
-            if (FAILED(pNode->get_nextSibling(pNext.put()))) return false;
-            if (pNext || iDepth == 0) break;
-            ComPtr<IXMLDOMNode> pParent;
-            if (FAILED(pNode->get_parentNode(pParent.put())) || !pParent) return false;
-            pNode = pParent;
-            --iDepth;
-        }
-        pNode = pNext;
-    }
-    return false;
+    if (ullSeconds > c_ullNonsenseRetryAfterSeconds) return 0;
+    if (ullSeconds > c_ullMaxRetryAfterSeconds) ullSeconds = c_ullMaxRetryAfterSeconds;
+    return static_cast<DWORD>(ullSeconds * 1000);
 }
 
 // A document that resolves nothing outside the text it is given; null with the failure
@@ -195,35 +131,6 @@ ComPtr<IXMLDOMDocument> NewDocument(HRESULT* phr) {
     pDoc->put_async(VARIANT_FALSE);
     pDoc->put_resolveExternals(VARIANT_FALSE);
     pDoc->put_validateOnParse(VARIANT_FALSE);
-    return pDoc;
-}
-
-// The response as the request object's responseXML: the body parsed as XML (honouring
-// its encoding declaration) when the content type is an XML type; otherwise, or when
-// it does not parse, an empty document.
-ComPtr<IXMLDOMDocument> ResponseXML(_HTTP_TRANSFER* pTransfer, HRESULT* phr) {
-    ComPtr<IXMLDOMDocument> pDoc = NewDocument(phr);
-    if (!pDoc) return pDoc;
-    const std::string& body = HttpResponseBody(pTransfer);
-    if (!IsXmlContentType(HttpContentType(pTransfer)) || !StartsWithAsciiMarkup(body)) return pDoc;
-    SAFEARRAY* psa = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(body.size()));
-    if (!psa) {
-        *phr = E_OUTOFMEMORY;
-        return ComPtr<IXMLDOMDocument>();
-    }
-    void* pv = nullptr;
-    if (SUCCEEDED(SafeArrayAccessData(psa, &pv))) {
-        memcpy(pv, body.data(), body.size());
-        SafeArrayUnaccessData(psa);
-    }
-    UniqueVariant source;
-    V_VT(&source) = VT_ARRAY | VT_UI1;
-    V_ARRAY(&source) = psa;
-    VARIANT_BOOL bLoaded = VARIANT_FALSE;
-    if (FAILED(pDoc->load(source, &bLoaded)) || bLoaded != VARIANT_TRUE) {
-        // A body that does not parse gives an empty document, as the request object's.
-        pDoc = NewDocument(phr);
-    }
     return pDoc;
 }
 
@@ -240,10 +147,11 @@ void DispatchWaitMessage(MSG& msg) {
 }
 
 // Waits for the transfer to end, dispatching this thread's messages. It sleeps on the
-// transfer's completion, the cancel event and the message queue, with the time left
-// as its only timeout. False when hCancel was set; the transfer is then abandoned, as
-// it is at the time limit (FEED_E_TIMEOUT). A WM_QUIT met here ends the dispatching
-// and is posted again for the thread's own loop once the wait is over.
+// transfer's event, the cancel event and the message queue, with the time left as its
+// only timeout (shorter only while the transfer's proxy is being found). False when
+// hCancel was set; the transfer is then abandoned, as it is at the time limit
+// (FEED_E_TIMEOUT). A WM_QUIT met here ends the dispatching and is posted again for the
+// thread's own loop once the wait is over.
 bool WaitForResponse(_HTTP_TRANSFER* pReq, HANDLE hCancel) {
     const DWORD dwStart = GetTickCount();
     const DWORD dwLimit = GetFeedTimeLimit();
@@ -265,7 +173,7 @@ bool WaitForResponse(_HTTP_TRANSFER* pReq, HANDLE hCancel) {
             }
         }
         LONG lState = 0;
-        CheckHr(HttpGetReadyState(pReq, &lState));
+        qm::CheckHr(HttpGetReadyState(pReq, &lState));
         if (lState == 4) return true;
         if (IsCancelled(hCancel)) {
             HttpAbort(pReq);
@@ -276,11 +184,14 @@ bool WaitForResponse(_HTTP_TRANSFER* pReq, HANDLE hCancel) {
             HttpAbort(pReq);
             throw FeedError{FEED_E_TIMEOUT};
         }
+        DWORD dwTimeout = dwLimit - dwElapsed;
+        DWORD dwStep = HttpWaitLimit(pReq);
+        if (dwStep < dwTimeout) dwTimeout = dwStep;
         HANDLE ah[2];
         DWORD n = 0;
         if (HANDLE hDone = HttpCompletionEvent(pReq)) ah[n++] = hDone;
         if (hCancel) ah[n++] = hCancel;
-        MsgWaitForMultipleObjectsEx(n, ah, dwLimit - dwElapsed, bQuit ? 0 : QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        MsgWaitForMultipleObjectsEx(n, ah, dwTimeout, bQuit ? 0 : QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
 }
 
@@ -291,10 +202,13 @@ bool HasProfile(_DOCKLET_DATA* pData, const _PROFILE_DATA* pProfile) {
     return false;
 }
 
-// Puts newItems into the instance under the lock and frees the list it replaces. A
-// worker that was cancelled (or an instance that is stopping) keeps its hands off the
-// instance's items: the new list is freed instead.
-void ReplaceItems(_DOCKLET_DATA* pData, HANDLE hCancel, FeedItemList& newItems) {
+// Puts newItems into the instance under the lock and frees the list it replaces. With
+// pSource (the profile whose 200 gave them, for szURL), its validators become those of
+// the exchange; without, the items are no profile's 200. A worker that was cancelled
+// (or an instance that is stopping) keeps its hands off the instance's items: the new
+// list is freed instead.
+void ReplaceItems(_DOCKLET_DATA* pData, HANDLE hCancel, FeedItemList& newItems, _PROFILE_DATA* pSource = nullptr,
+                  const wchar_t* szURL = nullptr, const FeedExchange* pExchange = nullptr) {
     FeedItemList oldItems;
     {
         qm::ScopedLock lock(pData->csState);
@@ -303,21 +217,59 @@ void ReplaceItems(_DOCKLET_DATA* pData, HANDLE hCancel, FeedItemList& newItems) 
             pData->items = newItems;
             newItems.RemoveAll();
             InterlockedIncrement(&pData->lItemsVersion);
+            pData->pItemsSource = nullptr;
+            if (pSource && pExchange && HasProfile(pData, pSource)) {
+                pData->pItemsSource = pSource;
+                CopyText(pSource->szETag, 256, pExchange->newETag.c_str());
+                CopyText(pSource->szLastModified, 64, pExchange->newLastModified.c_str());
+                CopyText(pSource->szValidatorsURL, 2049, szURL);
+            }
         }
     }
     FreeFeedItems(newItems);
     FreeFeedItems(oldItems);
 }
 
-// Keeps an HTML response in page as text; false when the response is not one.
-bool KeepWebPage(_HTTP_TRANSFER* pReq, const wchar_t* szURL, FetchedPage& page) {
-    std::wstring text = ResponseText(HttpResponseBody(pReq), HttpContentType(pReq));
-    if (!IsHtmlResponse(HttpContentType(pReq), text)) return false;
+// Keeps an HTML response in page (its decoded text and its final address); false when
+// the response is not one.
+bool KeepWebPage(_HTTP_TRANSFER* pReq, const std::wstring& contentType, const wchar_t* szURL,
+                 const std::wstring& text, FetchedPage& page) {
+    if (!IsHtmlResponse(contentType, text)) return false;
     page.bHtml = true;
-    page.text.swap(text);
+    page.text = text;
     page.url = HttpFinalURL(pReq);
     if (page.url.empty()) page.url = szURL;
     return true;
+}
+
+// The instance's HTTP session, made on first use; the caller gets a reference of its
+// own. Null when none can be made (the fetch then reports the failure).
+_HTTP_SESSION* InstanceSession(_DOCKLET_DATA* pData) {
+    {
+        qm::ScopedLock lock(pData->csState);
+        if (pData->pHttpSession) {
+            HttpAddRefSession(pData->pHttpSession.get());
+            return pData->pHttpSession.get();
+        }
+    }
+    qm::UniqueHttpSession session;
+    if (FAILED(HttpCreateSession(session.put()))) return nullptr;
+    qm::ScopedLock lock(pData->csState);
+    if (!pData->pHttpSession) pData->pHttpSession.reset(session.release(), HttpReleaseSession);
+    HttpAddRefSession(pData->pHttpSession.get());
+    return pData->pHttpSession.get();
+}
+
+// What the answer of one RetrieveFeed tells beyond the items: the wait before the next
+// timed refresh, and the status for a caller that shows it.
+void NoteAnswer(_DOCKLET_DATA* pData, HANDLE hCancel, const FeedExchange& exchange, bool bNotModified,
+                FeedAnswer* pAnswer) {
+    if (pAnswer) {
+        pAnswer->lStatus = exchange.lStatus;
+        pAnswer->bNotModified = bNotModified;
+    }
+    qm::ScopedLock lock(pData->csState);
+    if (!ShouldStop(pData, hCancel)) pData->dwBackOffMs = exchange.dwRetryAfterMs;
 }
 
 }  // namespace
@@ -331,71 +283,108 @@ void SetFeedTimeLimit(DWORD dwMs) {
 }
 
 FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, ComPtr<IXMLDOMDocument>& pDocOut,
-                               std::wstring* pFinalURL, FetchedPage* pPage) {
+                               std::wstring* pFinalURL, FeedExchange* pExchange, FetchedPage* pPage) {
     pDocOut.reset();
     if (pPage) *pPage = FetchedPage();
+    FeedExchange scratch;
+    FeedExchange& exchange = pExchange ? *pExchange : scratch;
+    exchange.lStatus = 0;
+    exchange.newETag.clear();
+    exchange.newLastModified.clear();
+    exchange.dwRetryAfterMs = 0;
+    qm::UniqueHttpSession ownSession;
+    _HTTP_SESSION* pSession = exchange.pSession;
+    if (!pSession) {
+        HRESULT hr = HttpCreateSession(ownSession.put());
+        if (FAILED(hr)) FailStep(L"pXMLHTTPReq.CreateInstance failed failed (%d)", hr);
+        pSession = ownSession.get();
+    }
+
     qm::UniqueHttpTransfer pXMLHTTPReq;
-    HRESULT hr = HttpCreate(pXMLHTTPReq.put());
+    HRESULT hr = HttpCreate(pSession, pXMLHTTPReq.put());
     if (FAILED(hr)) FailStep(L"pXMLHTTPReq.CreateInstance failed failed (%d)", hr);
     hr = HttpOpen(pXMLHTTPReq.get(), L"GET", szURL);
     if (FAILED(hr)) FailStep(L"pXMLHTTPReq->open failed failed (%d)", hr);
     hr = HttpSetRequestHeader(pXMLHTTPReq.get(), L"Content-Type", L"application/xml; charset=utf-8");
     if (FAILED(hr)) FailStep(L"pXMLHTTPReq->setRequestHeader failed (%d)", hr);
+    // Validators are sent only as we kept them; anything else is not sent at all.
+    bool bConditional = false;
+    if (IsKeepableValue(exchange.eTag, c_cchMaxETag)) {
+        hr = HttpSetRequestHeader(pXMLHTTPReq.get(), L"If-None-Match", exchange.eTag.c_str());
+        if (FAILED(hr)) FailStep(L"pXMLHTTPReq->setRequestHeader failed (%d)", hr);
+        bConditional = true;
+    }
+    if (IsKeepableValue(exchange.lastModified, c_cchMaxLastModified)) {
+        hr = HttpSetRequestHeader(pXMLHTTPReq.get(), L"If-Modified-Since", exchange.lastModified.c_str());
+        if (FAILED(hr)) FailStep(L"pXMLHTTPReq->setRequestHeader failed (%d)", hr);
+        bConditional = true;
+    }
     hr = HttpSend(pXMLHTTPReq.get(), GetFeedTimeLimit());
     if (FAILED(hr)) FailStep(L"pXMLHTTPReq->send failed (%d)", hr);
 
     if (!WaitForResponse(pXMLHTTPReq.get(), hCancel)) return FETCH_STOPPED;
 
+    const HttpResponseHeaders& headers = HttpHeaders(pXMLHTTPReq.get());
+    std::wstring coding = Lower(Trimmed(headers.contentEncoding));
     LONG lStatus = 0;
     hr = HttpGetStatus(pXMLHTTPReq.get(), &lStatus);
-    if (FAILED(hr)) FailStep(L"pXMLHTTPReq->get_status failed (%d)", hr);
-    if (lStatus != 200) {
+    if (FAILED(hr)) {
+        // A body the platform was decoding for us and could not.
+        if (HttpHadHeaders(pXMLHTTPReq.get()) && IsDecodedCoding(pSession, coding) &&
+            hr != HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE))
+            FailStep(L"Invalid compressed response (%d)", hr);
+        FailStep(L"pXMLHTTPReq->get_status failed (%d)", hr);
+    }
+    exchange.lStatus = lStatus;
+    if (lStatus == HTTP_STATUS_NOT_MODIFIED && bConditional) return FETCH_NOT_MODIFIED;
+    if (lStatus != HTTP_STATUS_OK) {
+        if (lStatus == 429 || lStatus == HTTP_STATUS_SERVICE_UNAVAIL) exchange.dwRetryAfterMs = RetryAfterMs(headers);
         ReportMessageF(nullptr, L"Invalid status (%d)", static_cast<int>(lStatus));
         return FETCH_BAD_STATUS;
     }
+    std::wstring eTag = Trimmed(headers.eTag), lastModified = Trimmed(headers.lastModified);
+    if (IsKeepableValue(eTag, c_cchMaxETag)) exchange.newETag = eTag;
+    if (IsKeepableValue(lastModified, c_cchMaxLastModified)) exchange.newLastModified = lastModified;
 
-    // The raw body is looked at before any parse.
-    DoctypeKind doctype = InspectBody(HttpResponseBody(pXMLHTTPReq.get()));
-    // A web page is kept for the caller, who looks in it for its feed; one that is not
-    // XML is handed back as it is, never parsed as XML.
-    const bool bWebPage = pPage && KeepWebPage(pXMLHTTPReq.get(), szURL, *pPage);
-    if (doctype == DOCTYPE_ENTITIES) {
-        if (bWebPage) return FETCH_WEB_PAGE;
-        throw FeedError{FEED_E_ENTITIES};
+    // A content coding that nobody decoded leaves bytes no parser can read.
+    if (!coding.empty() && coding != L"identity" && !IsDecodedCoding(pSession, coding)) {
+        std::wstring shown = coding.size() > 40 ? coding.substr(0, 40) + L"..." : coding;
+        for (wchar_t& c : shown)
+            if (c < 0x20 || c > 0x7E) c = L'?';
+        FailStepNamed(L"Unsupported content encoding \"%ls\" (%d)", shown, FEED_E_CONTENT_ENCODING);
     }
 
-    ComPtr<IXMLDOMDocument> pXMLDocPtr;
-    bool bHasText = false;
-    if (doctype == DOCTYPE_NONE) {
-        pXMLDocPtr = ResponseXML(pXMLHTTPReq.get(), &hr);
-        if (FAILED(hr)) FailStep(L"pXMLHTTPReq->get_responseXML failed (%d)", hr);
-        if (!pXMLDocPtr) throw FeedError{E_POINTER};
-        bHasText = DocumentHasText(pXMLDocPtr.get());
-    }
-    if (!bHasText) {
-        // Not taken as XML (or carrying a DOCTYPE, which only a document that resolves
-        // nothing external may parse): parse the response text again.
-        UniqueBstr bstrText;
-        {
-            std::wstring text = ResponseText(HttpResponseBody(pXMLHTTPReq.get()), HttpContentType(pXMLHTTPReq.get()));
-            bstrText.reset(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
-            if (!bstrText) FailStep(L"pXMLHTTPReq->get_responseText failed (%d)", E_OUTOFMEMORY);
-        }
-        pXMLDocPtr = NewDocument(&hr);
-        if (!pXMLDocPtr) FailStep(L"pXMLDocPtr.CreateInstance failed (%d)", hr);
-        VARIANT_BOOL bLoaded = VARIANT_FALSE;
-        hr = pXMLDocPtr->loadXML(bstrText.get(), &bLoaded);
-        if (FAILED(hr) || bLoaded != VARIANT_TRUE) {
+    UniqueBstr bstrText;
+    bool bWebPage = false;
+    {
+        std::wstring text, unknownName;
+        if (!DecodeResponseText(HttpResponseBody(pXMLHTTPReq.get()), headers.contentType, text, unknownName))
+            FailStepNamed(L"Unknown character encoding \"%ls\" (%d)", unknownName, FEED_E_CHARSET);
+        // A web page is kept for the caller, who looks in it for its feed; one that is not
+        // XML is handed back as it is, never parsed as XML.
+        bWebPage = pPage && KeepWebPage(pXMLHTTPReq.get(), headers.contentType, szURL, text, *pPage);
+        // The text is looked at before any parse.
+        if (DeclaresEntities(text)) {
             if (bWebPage) return FETCH_WEB_PAGE;
-            FailStep(L"pXMLDocPtr->loadXML failed (%d)", S_OK);
+            throw FeedError{FEED_E_ENTITIES};
         }
+        bstrText.reset(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+        if (!bstrText) FailStep(L"pXMLHTTPReq->get_responseText failed (%d)", E_OUTOFMEMORY);
+    }
+    ComPtr<IXMLDOMDocument> pXMLDocPtr = NewDocument(&hr);
+    if (!pXMLDocPtr) FailStep(L"pXMLDocPtr.CreateInstance failed (%d)", hr);
+    VARIANT_BOOL bLoaded = VARIANT_FALSE;
+    hr = pXMLDocPtr->loadXML(bstrText.get(), &bLoaded);
+    if (FAILED(hr) || bLoaded != VARIANT_TRUE) {
+        if (bWebPage) return FETCH_WEB_PAGE;
+        FailStep(L"pXMLDocPtr->loadXML failed (%d)", S_OK);
     }
     pDocOut = pXMLDocPtr;
     if (pFinalURL) *pFinalURL = HttpFinalURL(pXMLHTTPReq.get());
     return FETCH_DOCUMENT;
 }
 
-bool RetrieveFeed(_DOCKLET_DATA* pData, HANDLE hCancel) {
+bool RetrieveFeed(_DOCKLET_DATA* pData, HANDLE hCancel, FeedAnswer* pAnswer) {
     qm::ComApartment apartment(qm::ComApartment::COM_STA);
     if (!apartment.ok()) {
         ReportMessageF(nullptr, L"CoInitializeEx Failed (%d)", static_cast<int>(apartment.hr()));
@@ -407,6 +396,7 @@ bool RetrieveFeed(_DOCKLET_DATA* pData, HANDLE hCancel) {
     // of the instance.
     _PROFILE_DATA* pProfile = nullptr;
     wchar_t szURL[2049] = {};
+    FeedExchange exchange;
     {
         qm::ScopedLock lock(pData->csState);
         int i = pData->iCurrentProfile;
@@ -414,14 +404,29 @@ bool RetrieveFeed(_DOCKLET_DATA* pData, HANDLE hCancel) {
         pProfile = pData->profiles.GetAt(i);
         if (!pProfile) return false;
         CopyText(szURL, 2049, pProfile->szURL);
+        // Validators belong to one address, and are worth sending only while the items
+        // we hold are what they describe.
+        if (wcscmp(pProfile->szValidatorsURL, pProfile->szURL) != 0) {
+            pProfile->szETag[0] = 0;
+            pProfile->szLastModified[0] = 0;
+            pProfile->szValidatorsURL[0] = 0;
+        } else if (pData->pItemsSource == pProfile) {
+            exchange.eTag = pProfile->szETag;
+            exchange.lastModified = pProfile->szLastModified;
+        }
     }
+    qm::UniqueHttpSession session(InstanceSession(pData));
+    exchange.pSession = session.get();
 
     FeedItemList newItems;
     bool bResult = false;
     try {
         ComPtr<IXMLDOMDocument> pXMLDocPtr;
         std::wstring finalURL;
-        FetchOutcome outcome = FetchFeedDocument(szURL, hCancel, pXMLDocPtr, &finalURL);
+        FetchOutcome outcome = FetchFeedDocument(szURL, hCancel, pXMLDocPtr, &finalURL, &exchange);
+        NoteAnswer(pData, hCancel, exchange, outcome == FETCH_NOT_MODIFIED, pAnswer);
+        // Not modified: the items, the title and the format stay as they are.
+        if (outcome == FETCH_NOT_MODIFIED) return !ShouldStop(pData, hCancel);
         if (outcome != FETCH_DOCUMENT) return false;
         if (!pXMLDocPtr) throw FeedError{E_POINTER};
 
@@ -464,16 +469,18 @@ bool RetrieveFeed(_DOCKLET_DATA* pData, HANDLE hCancel) {
             FreeFeedItems(newItems);
             return false;
         }
-        ReplaceItems(pData, hCancel, newItems);
+        ReplaceItems(pData, hCancel, newItems, pProfile, szURL, &exchange);
         bResult = true;
     } catch (const FeedError& e) {
         FreeFeedItems(newItems);
+        NoteAnswer(pData, hCancel, exchange, false, pAnswer);
         if (ShouldStop(pData, hCancel)) return false;
         ReportMessageF(nullptr, L"Invalid Exception (%d)", static_cast<int>(e.hr));
         ReplaceItems(pData, hCancel, newItems);
         bResult = false;
     } catch (...) {
         FreeFeedItems(newItems);
+        NoteAnswer(pData, hCancel, exchange, false, pAnswer);
         if (ShouldStop(pData, hCancel)) return false;
         ReportMessage(nullptr, L"Invalid Exception", MB_OK);
         ReplaceItems(pData, hCancel, newItems);

@@ -54,6 +54,7 @@ void ApplyCurrentProfile(_DOCKLET_DATA* pData) {
         qm::ScopedLock lock(pData->csState);
         dropped = pData->items;
         pData->items.RemoveAll();
+        pData->pItemsSource = nullptr;
         pData->iCurrentItem = -1;
         // The first refresh of what is now active has nothing to compare with.
         ForgetKnownItems(pData);

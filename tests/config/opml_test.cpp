@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 #include "config/fixture.h"
+#include "config/opml.h"
 
 namespace {
 
@@ -197,4 +198,21 @@ TEST_F(OpmlTest, TenThousandFeedsAreAllAddedAndTheListStaysUsable) {
     ASSERT_EQ(pLive->iProfileCount, 10000u);
     EXPECT_STREQ(pLive->profiles.GetAt(9998)->szURL, L"http://many.test/9999");
     EXPECT_EQ(pLive->iCurrentProfile, 9998);
+}
+
+// A list is decoded as a feed is: a Latin-1 list with a DOCTYPE keeps its accents, and
+// an encoding Windows does not know is named in the message, never read as U+FFFD.
+TEST_F(OpmlTest, ListsInOtherEncodingsKeepTheirCharacters) {
+    std::string latin = temp + "latin.opml", unknown = temp + "unknown.opml";
+    WriteBytes(latin, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><!DOCTYPE opml>"
+                      "<opml><body><outline text=\"Caf\xE9 cr\xE8me\" xmlUrl=\"http://x.test/\"/></body></opml>");
+    WriteBytes(unknown, "<?xml version=\"1.0\" encoding=\"x-no-such-set\"?>"
+                        "<opml><body><outline text=\"A\" xmlUrl=\"http://x.test/\"/></body></opml>");
+    OpmlList list;
+    std::wstring error;
+    ASSERT_TRUE(ReadOpmlFile(Wide(latin).c_str(), list, error)) << error;
+    ASSERT_EQ(list.feeds.size(), 1u);
+    EXPECT_EQ(list.feeds[0].title, L"Caf\u00E9 cr\u00E8me");
+    EXPECT_FALSE(ReadOpmlFile(Wide(unknown).c_str(), list, error));
+    EXPECT_NE(error.find(L"x-no-such-set"), std::wstring::npos) << error;
 }

@@ -2,12 +2,14 @@
 // download, and hostile documents.
 #include "support/httpserver.h"
 #include <gtest/gtest.h>
+#include <cstring>
 #include "core/record.h"
 #include "app/instance.h"
 #include "core/settings.h"
 #include <winhttp.h>
 #include <psapi.h>
 #include "feed/download.h"
+#include "feed/http.h"
 #include "feed/parser.h"
 #include "feedtest.h"
 #include "support/testhost.h"
@@ -37,6 +39,20 @@ HttpResponse Xml(const std::string& body, const char* type = "application/xml") 
 
 std::vector<std::wstring> Messages() {
     return CapturedMessages();
+}
+
+// The ProductVersion of the version resource (the test program carries the docklet's).
+std::string ResourceProductVersion() {
+    HRSRC hInfo = FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16));
+    if (!hInfo) return std::string();
+    auto* p = static_cast<const wchar_t*>(LockResource(LoadResource(nullptr, hInfo)));
+    std::wstring data(p, SizeofResource(nullptr, hInfo) / sizeof(wchar_t));
+    size_t at = data.find(L"ProductVersion");
+    if (at == std::wstring::npos) return std::string();
+    at += wcslen(L"ProductVersion") + 1;
+    if (at % 2) ++at;  // values start on a 32-bit boundary
+    std::wstring value(data.c_str() + at);
+    return std::string(value.begin(), value.end());
 }
 
 }  // namespace
@@ -371,4 +387,195 @@ TEST_F(DownloadTest, RelativeLinksFollowTheRedirectedAddress) {
     ASSERT_TRUE(Fetch(server));
     ASSERT_EQ(pData->items.GetCount(), 1u);
     EXPECT_EQ(std::wstring(pData->items.GetAt(0)->szLink), server.Url("/moved/here/item.html"));
+}
+
+// The encoding of a body: a byte-order mark, else the charset of the Content-Type, else
+// the XML declaration, else UTF-8, on every path (with or without a DOCTYPE, taken as XML
+// or not), with any code page the platform's charset database knows.
+TEST_F(DownloadTest, EncodingFollowsTheStandardOrder) {
+    const std::string latin1Rss = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+                                  "<!DOCTYPE rss PUBLIC \"-//Netscape Communications//DTD RSS 0.91//EN\" "
+                                  "\"http://my.netscape.com/publish/formats/rss-0.91.dtd\">\n"
+                                  "<rss version=\"0.91\"><channel><title>Caf\xE9</title>"
+                                  "<item><title>Cr\xE8me br\xFBl\xE9\x65</title><link>l</link></item></channel></rss>";
+    const std::string latin1Body = "<rss><channel><title>Caf\xE9</title></channel></rss>";
+    struct Case {
+        std::string body;
+        const char* type;
+        const wchar_t* szTitle;
+    } cases[] = {
+        {latin1Rss, "text/xml", L"Caf\u00e9"},
+        {"<?xml version=\"1.0\" encoding=\"utf-8\"?>" + latin1Body, "text/xml; charset=\"ISO-8859-1\"", L"Caf\u00e9"},
+        {"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"windows-1252\"?><rss><channel><title>Caf\xC3\xA9</title>"
+         "</channel></rss>",
+         "application/xml; charset=iso-8859-1", L"Caf\u00e9"},
+        {"<?xml version='1.0' encoding='koi8-r'?><rss><channel><title>\xCD\xC9\xD2</title></channel></rss>",
+         "text/plain", L"\u043c\u0438\u0440"},
+        {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><rss><channel><title>\x93\xFA\x96\x7B</title></channel></rss>",
+         "application/rss+xml", L"\u65e5\u672c"},
+    };
+    for (const Case& c : cases) {
+        ResetHost();
+        HttpServer server(Xml(c.body, c.type));
+        if (!pData) pData = NewFeedRecord(server.Url());
+        CopyText(Profile()->szURL, 2049, server.Url().c_str());
+        Profile()->szTitle[0] = 0;
+        EXPECT_TRUE(RetrieveFeed(pData)) << c.type;
+        EXPECT_STREQ(Profile()->szTitle, c.szTitle) << c.type;
+        EXPECT_TRUE(Messages().empty()) << c.type;
+    }
+    ASSERT_EQ(pData->items.GetCount(), 0u);
+    HttpServer rss(Xml(latin1Rss, "text/xml"));
+    CopyText(Profile()->szURL, 2049, rss.Url().c_str());
+    ASSERT_TRUE(RetrieveFeed(pData));
+    ASSERT_EQ(pData->items.GetCount(), 1u);
+    EXPECT_STREQ(pData->items.GetAt(0)->szTitle, L"Cr\u00e8me br\u00fbl\u00e9e");
+}
+
+TEST_F(DownloadTest, UnknownOrAbsurdEncodingNamesFailClearly) {
+    HttpServer good(Xml(MakeRss(2)));
+    ASSERT_TRUE(Fetch(good));
+    struct Case {
+        std::string type;
+        std::string body;
+        std::wstring shown;
+    } cases[] = {
+        {"text/xml; charset=klingon-8", MakeRss(1), L"klingon-8"},
+        {"text/xml", "<?xml version=\"1.0\" encoding=\"" + std::string(300, 'x') + "\"?><rss/>",
+         std::wstring(40, L'x') + L"..."},
+    };
+    const std::wstring code = std::to_wstring(static_cast<int>(FEED_E_CHARSET));
+    for (const Case& c : cases) {
+        ResetHost();
+        HttpServer server(Xml(c.body, c.type.c_str()));
+        CopyText(Profile()->szURL, 2049, server.Url().c_str());
+        EXPECT_FALSE(RetrieveFeed(pData));
+        EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"Unknown character encoding \"" + c.shown + L"\" (" + code + L")",
+                                                         L"Invalid Exception (" + code + L")"}));
+        EXPECT_EQ(pData->items.GetCount(), 0u);
+    }
+}
+
+// Validators of the last 200 make the next request conditional, as long as the items we
+// hold are that 200's; a 304 then keeps them and shows nothing.
+TEST_F(DownloadTest, ConditionalRequestsKeepTheItemsOnA304) {
+    HttpResponse tagged = Xml(MakeRss(3, "Tagged"));
+    tagged.eTag = "\"v1\"";
+    tagged.lastModified = "Tue, 08 Dec 2026 10:00:00 GMT";
+    HttpResponse huge = Xml(MakeRss(2));
+    huge.eTag = "\"" + std::string(10240, 'e') + "\"";
+    HttpServer server([&](const HttpRequest& req) { return req.path == "/huge" ? huge : tagged; });
+    pData = NewFeedRecord(server.Url("/feed"));
+    ASSERT_TRUE(RetrieveFeed(pData));
+    _RSSFEED_DATA* pFirst = pData->items.GetAt(0);
+    FeedAnswer answer;
+    EXPECT_TRUE(RetrieveFeed(pData, nullptr, &answer));
+    EXPECT_EQ(answer.lStatus, 304);
+    EXPECT_TRUE(answer.bNotModified);
+    ASSERT_EQ(pData->items.GetCount(), 3u);
+    EXPECT_EQ(pData->items.GetAt(0), pFirst);
+    EXPECT_STREQ(Profile()->szTitle, L"Tagged");
+    EXPECT_EQ(Profile()->iFeedFormat, FEED_FORMAT_RSS);
+    EXPECT_TRUE(Messages().empty());
+    auto reqs = server.Requests();
+    ASSERT_EQ(reqs.size(), 2u);
+    EXPECT_EQ(reqs[0].Header("If-None-Match"), "");
+    EXPECT_EQ(reqs[1].Header("If-None-Match"), "\"v1\"");
+    EXPECT_EQ(reqs[1].Header("If-Modified-Since"), "Tue, 08 Dec 2026 10:00:00 GMT");
+
+    // Items another profile's download put in place are not what the validators
+    // describe: the request goes without them.
+    _PROFILE_DATA* pOther = NewProfile();
+    CopyText(pOther->szURL, 2049, server.Url("/other").c_str());
+    pData->profiles.Add(pOther);
+    pData->iCurrentProfile = 1;
+    ASSERT_TRUE(RetrieveFeed(pData));
+    pData->iCurrentProfile = 0;
+    ASSERT_TRUE(RetrieveFeed(pData, nullptr, &answer));
+    EXPECT_EQ(answer.lStatus, 200);
+    EXPECT_EQ(server.Requests().back().Header("If-None-Match"), "");
+
+    // A new address forgets them; a 10 KB ETag is not kept.
+    CopyText(Profile()->szURL, 2049, server.Url("/huge").c_str());
+    ASSERT_TRUE(RetrieveFeed(pData));
+    EXPECT_EQ(server.Requests().back().Header("If-None-Match"), "");
+    ASSERT_TRUE(RetrieveFeed(pData, nullptr, &answer));
+    EXPECT_EQ(answer.lStatus, 200);
+    EXPECT_EQ(server.Requests().back().Header("If-None-Match"), "");
+}
+
+// A 429 or 503 with Retry-After (seconds or an HTTP date) asks the next timed refresh to
+// wait, at most a day; nonsense is ignored, and the next answer sets it again.
+TEST_F(DownloadTest, RetryAfterIsHonouredWithinBounds) {
+    struct Case {
+        int status;
+        const char* szRetryAfter;
+        DWORD dwExpectedMs;
+    } cases[] = {
+        {503, "7200", 7200000},
+        {429, "Tue, 08 Dec 2026 12:00:00 GMT", 7200000},  // two hours after the Date below
+        {503, "172800", 86400000},
+        {503, "-1", 0},
+        {503, "1000000000000", 0},
+        {503, "soon", 0},
+        {500, "7200", 0},
+        {200, "7200", 0},
+    };
+    for (const Case& c : cases) {
+        HttpResponse r = Xml(MakeRss(1));
+        r.status = c.status;
+        r.extraHeaders = std::string("Retry-After: ") + c.szRetryAfter + "\r\nDate: Tue, 08 Dec 2026 10:00:00 GMT\r\n";
+        HttpServer server(r);
+        if (!pData) pData = NewFeedRecord(server.Url());
+        CopyText(Profile()->szURL, 2049, server.Url().c_str());
+        pData->dwBackOffMs = 12345;
+        RetrieveFeed(pData);
+        EXPECT_EQ(pData->dwBackOffMs, c.dwExpectedMs) << c.status << " " << c.szRetryAfter;
+        EXPECT_EQ(RefreshTimerPeriod(pData), c.dwExpectedMs > REFRESH_INTERVAL ? c.dwExpectedMs : REFRESH_INTERVAL);
+    }
+}
+
+// Compression only where the platform decodes it; a body in a coding nobody decoded
+// fails with a message that says so.
+TEST_F(DownloadTest, CompressedBodies) {
+    HttpResponse r = Xml(MakeRss(4));
+    r.compression = HttpResponse::GZIP_IF_ACCEPTED;
+    HttpServer asked(r);
+    ASSERT_TRUE(Fetch(asked));
+    EXPECT_EQ(pData->items.GetCount(), 4u);
+    const bool bDecodes = HttpSessionDecompresses(pData->pHttpSession.get());
+    EXPECT_EQ(asked.Requests()[0].Header("Accept-Encoding").find("gzip") != std::string::npos, bDecodes);
+    r.compression = HttpResponse::GZIP_ALWAYS;
+    HttpServer unasked(r);
+    CopyText(Profile()->szURL, 2049, unasked.Url().c_str());
+    EXPECT_EQ(RetrieveFeed(pData), bDecodes);
+    const std::wstring code = std::to_wstring(static_cast<int>(FEED_E_CONTENT_ENCODING));
+    if (!bDecodes) {
+        EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"Unsupported content encoding \"gzip\" (" + code + L")",
+                                                         L"Invalid Exception (" + code + L")"}));
+    }
+}
+
+// A challenge is answered only with the user's logon (NTLM, Negotiate), once; Basic is
+// never answered, so no password ever leaves.
+TEST_F(DownloadTest, ChallengesAreAnsweredOnlyWithTheUserLogon) {
+    for (const char* szScheme : {"Basic realm=\"feeds\"", "NTLM"}) {
+        ResetHost();
+        HttpResponse r = Xml("denied");
+        r.status = 401;
+        r.extraHeaders = std::string("WWW-Authenticate: ") + szScheme + "\r\n";
+        HttpServer server(r);
+        if (!pData) pData = NewFeedRecord(server.Url());
+        CopyText(Profile()->szURL, 2049, server.Url().c_str());
+        EXPECT_FALSE(RetrieveFeed(pData));
+        EXPECT_EQ(Messages(), std::vector<std::wstring>{L"Invalid status (401)"});
+        auto reqs = server.Requests();
+        ASSERT_FALSE(reqs.empty());
+        EXPECT_EQ(reqs[0].Header("Authorization"), "");
+        EXPECT_EQ(reqs[0].Header("User-Agent"), "Quillmere/" + ResourceProductVersion());
+        // Basic goes unanswered; NTLM is answered once (a three-step exchange at most).
+        bool bNtlm = strcmp(szScheme, "NTLM") == 0;
+        EXPECT_GE(reqs.size(), bNtlm ? 2u : 1u);
+        EXPECT_LE(reqs.size(), bNtlm ? 3u : 1u);
+    }
 }

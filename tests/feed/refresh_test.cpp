@@ -11,6 +11,7 @@
 #include "feed/download.h"
 #include "feed/parser.h"
 #include "feed/refresh.h"
+#include "presentation/profile.h"
 #include "feedtest.h"
 #include "support/testhost.h"
 
@@ -289,4 +290,52 @@ TEST_F(RefreshTest, DestroyWhileTheWorkerShowsAMessageBox) {
     EXPECT_LT(GetTickCount() - dwStart, 2500u);
     CaptureMessages();
     PumpFor(200);
+}
+
+// A 304 to our validators ends the refresh as a success that keeps the items; a 503 with
+// Retry-After pushes back only the timed refresh, while "Update Now" still goes at once.
+TEST_F(RefreshTest, NotModifiedAndBackOff) {
+    volatile LONG lMode = 0;
+    HttpServer server([&lMode](const HttpRequest&) {
+        HttpResponse r = Rss(3);
+        r.eTag = "\"same\"";
+        if (lMode == 1) {
+            r.status = 503;
+            r.extraHeaders = "Retry-After: 10800\r\n";
+        }
+        return r;
+    });
+    pData = Create(hwnd);
+    AddProfile(pData, server.Url());
+    Refresh(pData);
+    ASSERT_EQ(pData->items.GetCount(), 3u);
+    _RSSFEED_DATA* pFirst = pData->items.GetAt(0);
+    {
+        qm::ScopedLock lock(pData->csState);
+        pData->iCurrentItem = 2;
+    }
+    Refresh(pData);
+    EXPECT_EQ(server.Requests().back().Header("If-None-Match"), "\"same\"");
+    EXPECT_EQ(pData->items.GetAt(0), pFirst);
+    EXPECT_EQ(pData->iCurrentItem, 0);
+    EXPECT_TRUE(CapturedMessages().empty());
+    EXPECT_EQ(RefreshTimerPeriod(pData), static_cast<UINT>(REFRESH_INTERVAL));
+
+    lMode = 1;
+    Refresh(pData);
+    EXPECT_EQ(RefreshTimerPeriod(pData), 10800000u);
+    EXPECT_TRUE(KillTimer(hwnd, IDT_REFRESH));
+    lMode = 0;
+    size_t nBefore = server.Requests().size();
+    Refresh(pData);  // as "Update Now" does
+    EXPECT_EQ(server.Requests().size(), nBefore + 1);
+    EXPECT_EQ(RefreshTimerPeriod(pData), static_cast<UINT>(REFRESH_INTERVAL));
+
+    // Applying a profile (as a switch does) drops the items: the next request must not
+    // be conditional, or a 304 would leave the list empty.
+    ApplyCurrentProfile(pData);
+    ASSERT_TRUE(WaitForWorker(pData->hRefreshThread, 20000));
+    PumpFor(20);
+    EXPECT_EQ(server.Requests().back().Header("If-None-Match"), "");
+    EXPECT_EQ(pData->items.GetCount(), 3u);
 }

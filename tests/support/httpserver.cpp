@@ -1,6 +1,7 @@
 #include "support/httpserver.h"
 #include <ws2tcpip.h>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -18,9 +19,15 @@ void EnsureWinsock() {
 const char* ReasonPhrase(int status) {
     switch (status) {
     case 200: return "OK";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
     case 304: return "Not Modified";
+    case 401: return "Unauthorized";
     case 404: return "Not Found";
+    case 407: return "Proxy Authentication Required";
+    case 429: return "Too Many Requests";
     case 500: return "Internal Server Error";
+    case 503: return "Service Unavailable";
     default: return "Status";
     }
 }
@@ -41,7 +48,69 @@ struct ConnectionStart {
     SOCKET s;
 };
 
+std::string LowerAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// The CRC-32 of gzip's trailer.
+unsigned long Crc32(const std::string& data) {
+    static unsigned long table[256];
+    static bool bTable = false;
+    if (!bTable) {
+        for (unsigned long n = 0; n < 256; ++n) {
+            unsigned long c = n;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320ul ^ (c >> 1) : c >> 1;
+            table[n] = c;
+        }
+        bTable = true;
+    }
+    unsigned long crc = 0xFFFFFFFFul;
+    for (unsigned char b : data) crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFul;
+}
+
 }  // namespace
+
+std::string HttpRequest::Header(const char* szName) const {
+    std::string want = LowerAscii(szName);
+    size_t pos = headers.find("\r\n");
+    while (pos != std::string::npos) {
+        pos += 2;
+        size_t end = headers.find("\r\n", pos);
+        std::string line = headers.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        size_t colon = line.find(':');
+        if (colon != std::string::npos && LowerAscii(line.substr(0, colon)) == want) {
+            size_t first = line.find_first_not_of(" \t", colon + 1);
+            if (first == std::string::npos) return std::string();
+            size_t last = line.find_last_not_of(" \t");
+            return line.substr(first, last - first + 1);
+        }
+        pos = end;
+    }
+    return std::string();
+}
+
+std::string Gzip(const std::string& data) {
+    std::string out("\x1F\x8B\x08\x00\x00\x00\x00\x00\x00\xFF", 10);
+    // Deflate's stored blocks, at most 65535 bytes each.
+    size_t i = 0;
+    do {
+        size_t n = data.size() - i < 65535 ? data.size() - i : 65535;
+        out += static_cast<char>(i + n == data.size() ? 1 : 0);
+        for (size_t v : {n, ~n}) {
+            out += static_cast<char>(v & 0xFF);
+            out += static_cast<char>((v >> 8) & 0xFF);
+        }
+        out.append(data, i, n);
+        i += n;
+    } while (i < data.size());
+    unsigned long crc = Crc32(data), size = static_cast<unsigned long>(data.size());
+    for (unsigned long v : {crc, size})
+        for (int k = 0; k < 4; ++k) out += static_cast<char>((v >> (8 * k)) & 0xFF);
+    return out;
+}
 
 HttpServer::HttpServer(Handler handler) : m_handler(std::move(handler)) {
     EnsureWinsock();
@@ -99,6 +168,10 @@ void HttpServer::Stop() {
         closesocket(m_listen);
         m_listen = INVALID_SOCKET;
     }
+    // Connections kept open between requests end now; each thread closes its own.
+    EnterCriticalSection(&m_cs);
+    for (SOCKET s : m_sockets) shutdown(s, SD_BOTH);
+    LeaveCriticalSection(&m_cs);
     if (m_hAccept) {
         WaitForSingleObject(m_hAccept, 5000);
         CloseHandle(m_hAccept);
@@ -138,8 +211,14 @@ DWORD WINAPI HttpServer::AcceptThread(void* pv) {
             break;
         }
         auto* pStart = new ConnectionStart{pThis, s};
+        EnterCriticalSection(&pThis->m_cs);
+        pThis->m_sockets.push_back(s);
+        LeaveCriticalSection(&pThis->m_cs);
         HANDLE h = CreateThread(nullptr, 0, ConnectionThread, pStart, 0, nullptr);
         if (!h) {
+            EnterCriticalSection(&pThis->m_cs);
+            pThis->m_sockets.pop_back();
+            LeaveCriticalSection(&pThis->m_cs);
             closesocket(s);
             delete pStart;
             continue;
@@ -164,50 +243,82 @@ DWORD WINAPI HttpServer::AcceptThread(void* pv) {
 DWORD WINAPI HttpServer::ConnectionThread(void* pv) {
     ConnectionStart start = *static_cast<ConnectionStart*>(pv);
     delete static_cast<ConnectionStart*>(pv);
-    start.pServer->Serve(start.s);
+    HttpServer* pServer = start.pServer;
+    pServer->Serve(start.s);
+    EnterCriticalSection(&pServer->m_cs);
+    for (size_t i = 0; i < pServer->m_sockets.size(); ++i)
+        if (pServer->m_sockets[i] == start.s) {
+            pServer->m_sockets.erase(pServer->m_sockets.begin() + static_cast<long>(i));
+            break;
+        }
+    LeaveCriticalSection(&pServer->m_cs);
     closesocket(start.s);
     return 0;
 }
 
 void HttpServer::Serve(SOCKET s) {
-    // One request per connection: read the header block (a GET has no body).
     DWORD dwTimeout = 10000;
     setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&dwTimeout), sizeof(dwTimeout));
+    BOOL bNoDelay = TRUE;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&bNoDelay), sizeof(bNoDelay));
     std::string data;
     char buf[4096];
-    while (data.find("\r\n\r\n") == std::string::npos && data.size() < 65536) {
-        int n = recv(s, buf, sizeof(buf), 0);
-        if (n <= 0) return;
-        data.append(buf, static_cast<size_t>(n));
-    }
-    HttpRequest req;
-    size_t sp1 = data.find(' ');
-    size_t sp2 = data.find(' ', sp1 + 1);
-    if (sp1 == std::string::npos || sp2 == std::string::npos) return;
-    req.method = data.substr(0, sp1);
-    req.path = data.substr(sp1 + 1, sp2 - sp1 - 1);
-    req.headers = data.substr(0, data.find("\r\n\r\n"));
-    EnterCriticalSection(&m_cs);
-    m_requests.push_back(req);
-    LeaveCriticalSection(&m_cs);
+    for (;;) {
+        // One request: its header block (a GET has no body).
+        size_t end;
+        while ((end = data.find("\r\n\r\n")) == std::string::npos && data.size() < 65536) {
+            int n = recv(s, buf, sizeof(buf), 0);
+            if (n <= 0) return;
+            data.append(buf, static_cast<size_t>(n));
+        }
+        if (end == std::string::npos) return;
+        HttpRequest req;
+        req.headers = data.substr(0, end);
+        data.erase(0, end + 4);
+        size_t sp1 = req.headers.find(' ');
+        size_t sp2 = req.headers.find(' ', sp1 + 1);
+        if (sp1 == std::string::npos || sp2 == std::string::npos) return;
+        req.method = req.headers.substr(0, sp1);
+        req.path = req.headers.substr(sp1 + 1, sp2 - sp1 - 1);
+        EnterCriticalSection(&m_cs);
+        m_requests.push_back(req);
+        LeaveCriticalSection(&m_cs);
 
-    HttpResponse resp = m_handler(req);
-    if (resp.delayMs && WaitForSingleObject(m_hStop, resp.delayMs) == WAIT_OBJECT_0) return;
-    char head[512];
-    snprintf(head, sizeof(head), "HTTP/1.1 %d %s\r\nContent-Type: %s\r\nContent-Length: %u\r\nConnection: close\r\n",
-             resp.status, ReasonPhrase(resp.status), resp.contentType.c_str(),
-             static_cast<unsigned>(resp.body.size()));
-    std::string out = head;
-    out += resp.extraHeaders;
-    out += "\r\n";
-    if (!SendAll(s, out.data(), out.size())) return;
-    size_t n = resp.body.size() < resp.dropAfter ? resp.body.size() : resp.dropAfter;
-    if (!SendAll(s, resp.body.data(), n)) return;
-    if (n < resp.body.size()) {
-        // Cut off mid-body: a hard close.
-        linger lg = {1, 0};
-        setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lg), sizeof(lg));
-        return;
+        HttpResponse resp = m_handler(req);
+        if (resp.delayMs && WaitForSingleObject(m_hStop, resp.delayMs) == WAIT_OBJECT_0) return;
+        bool bKeep = m_bKeepAlive && LowerAscii(req.Header("Connection")) != "close";
+        bool bNotModified =
+            resp.status == 200 && ((!resp.eTag.empty() && req.Header("If-None-Match") == resp.eTag) ||
+                                   (resp.eTag.empty() && !resp.lastModified.empty() &&
+                                    req.Header("If-Modified-Since") == resp.lastModified));
+        int status = bNotModified ? 304 : resp.status;
+        std::string body = bNotModified ? std::string() : resp.body;
+        std::string head;
+        char line[512];
+        snprintf(line, sizeof(line), "HTTP/1.1 %d %s\r\nContent-Type: %s\r\nConnection: %s\r\n", status,
+                 ReasonPhrase(status), resp.contentType.c_str(), bKeep ? "keep-alive" : "close");
+        head = line;
+        bool bGzip = !bNotModified && (resp.compression == HttpResponse::GZIP_ALWAYS ||
+                                       (resp.compression == HttpResponse::GZIP_IF_ACCEPTED &&
+                                        LowerAscii(req.Header("Accept-Encoding")).find("gzip") != std::string::npos));
+        if (bGzip) {
+            body = Gzip(body);
+            head += "Content-Encoding: gzip\r\n";
+        }
+        if (!bNotModified) head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+        if (!resp.eTag.empty()) head += "ETag: " + resp.eTag + "\r\n";
+        if (!resp.lastModified.empty()) head += "Last-Modified: " + resp.lastModified + "\r\n";
+        head += resp.extraHeaders;
+        head += "\r\n";
+        size_t n = body.size() < resp.dropAfter ? body.size() : resp.dropAfter;
+        if (!SendAll(s, (head + body.substr(0, n)).data(), head.size() + n)) return;
+        if (n < body.size()) {
+            // Cut off mid-body: a hard close.
+            linger lg = {1, 0};
+            setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lg), sizeof(lg));
+            return;
+        }
+        if (!bKeep) break;
     }
     shutdown(s, SD_SEND);
     // Drain what the client still sends so the close is orderly.

@@ -14,12 +14,21 @@ struct HttpResponse {
     DWORD delayMs = 0;          // wait this long before sending anything
     size_t dropAfter = SIZE_MAX;  // close the connection after this many body bytes
     std::string extraHeaders;   // raw "Name: value\r\n" lines
+    // Validators sent with a 200. A request whose If-None-Match names eTag (or, when
+    // eTag is empty, whose If-Modified-Since is lastModified) is answered 304 instead.
+    std::string eTag;
+    std::string lastModified;
+    // How the body goes out: as it is, gzip-compressed when the request accepts gzip,
+    // or gzip-compressed whatever the request said.
+    enum Compression { PLAIN, GZIP_IF_ACCEPTED, GZIP_ALWAYS } compression = PLAIN;
 };
 
 struct HttpRequest {
     std::string method;
     std::string path;     // as sent, with the query
     std::string headers;  // the raw header block
+    // The value of a request header (the first one of that name), empty when absent.
+    std::string Header(const char* szName) const;
 };
 
 class HttpServer {
@@ -38,6 +47,9 @@ public:
     std::wstring Url(const char* path = "/feed") const;
     // Requests seen so far.
     std::vector<HttpRequest> Requests() const;
+    // Keeps connections open between requests (HTTP/1.1 persistent connections), as
+    // most servers do; by default each response closes its connection.
+    void KeepConnections() { InterlockedExchange(&m_bKeepAlive, 1); }
     // Ends delays at once and stops accepting; the destructor does this too.
     void Stop();
 
@@ -49,12 +61,17 @@ private:
     Handler m_handler;
     SOCKET m_listen = INVALID_SOCKET;
     int m_port = 0;
+    volatile LONG m_bKeepAlive = 0;
     HANDLE m_hStop = nullptr;
     HANDLE m_hAccept = nullptr;
     mutable CRITICAL_SECTION m_cs;
     std::vector<HttpRequest> m_requests;
     std::vector<HANDLE> m_connections;
+    std::vector<SOCKET> m_sockets;  // open connections, closed by Stop
 };
 
 // A port on 127.0.0.1 where nothing listens.
 int UnusedPort();
+
+// data as a gzip file (its deflate stream in stored blocks).
+std::string Gzip(const std::string& data);

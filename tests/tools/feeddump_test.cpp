@@ -96,13 +96,13 @@ TEST(Feeddump, PrintsOneJsonLinePerUrlInOrder) {
                               "\", \"result\": true, \"format\": 1, \"title\": \"Caf\xC3\xA9 \\\"q\\\" \\\\ x\", "
                               "\"items\": [{\"title\": \"A\\tB\", \"display_title\": \"A B\", \"link\": \"http://e/1\", "
                               "\"date\": \"Mon\", \"description\": \"<p>hi</p>\\n\", \"file\": \"item0.html\"}], "
-                              "\"messages\": []}");
+                              "\"messages\": [], \"status\": 200}");
     EXPECT_EQ(r.lines[1], "{\"url\": \"" + Narrow(server.Url("/bad")) +
                               "\", \"result\": false, \"format\": 0, \"title\": \"\", \"items\": [], \"messages\": "
-                              "[\"pXMLDocPtr->loadXML failed (0)\", \"Invalid Exception (0)\"]}");
+                              "[\"pXMLDocPtr->loadXML failed (0)\", \"Invalid Exception (0)\"], \"status\": 200}");
     EXPECT_EQ(r.lines[2], "{\"url\": \"" + Narrow(server.Url("/x")) +
                               "\", \"result\": false, \"format\": 0, \"title\": \"\", \"items\": [], \"messages\": "
-                              "[\"Invalid status (404)\"]}");
+                              "[\"Invalid status (404)\"], \"status\": 404}");
 }
 
 TEST(Feeddump, NoArgumentsIsAUsageError) {
@@ -290,4 +290,26 @@ TEST(Feeddump, OpmlListsAndDiscoveryFromWebPages) {
         << r.lines[1];
     EXPECT_NE(r.lines[2].find("\"result\": false"), std::string::npos) << r.lines[2];
     EXPECT_NE(r.lines[2].find("is a web page, and it names no RSS or Atom feed."), std::string::npos) << r.lines[2];
+}
+
+// A URL listed again is a second refresh of its profile: with validators it is answered
+// 304, and the line shows the items of the first answer.
+TEST(Feeddump, RepeatedUrlIsAConditionalRefresh) {
+    HttpServer server([](const HttpRequest& req) {
+        HttpResponse r = Body("<rss><channel><title>T</title><item><title>" + req.path + "</title></item></channel></rss>");
+        if (req.path == "/tagged") r.eTag = "\"1\"";
+        return r;
+    });
+    std::wstring list = WriteList("dump-repeat", {server.Url("/tagged"), server.Url("/plain"), server.Url("/tagged"),
+                                                  server.Url("/plain")});
+    RunResult r = RunFeeddump(L"--list \"" + list + L"\"", 30000);
+    ASSERT_EQ(r.lines.size(), 4u);
+    const std::string items = "\"items\": [{\"title\": \"/tagged\"";
+    EXPECT_NE(r.lines[0].find(items), std::string::npos) << r.lines[0];
+    EXPECT_NE(r.lines[0].find("\"status\": 200}"), std::string::npos) << r.lines[0];
+    EXPECT_NE(r.lines[2].find("\"result\": true, \"format\": 1, \"title\": \"T\", " + items), std::string::npos)
+        << r.lines[2];
+    EXPECT_NE(r.lines[2].find("\"messages\": [], \"status\": 304, \"not_modified\": true}"), std::string::npos)
+        << r.lines[2];
+    EXPECT_NE(r.lines[3].find("\"status\": 200}"), std::string::npos) << r.lines[3];
 }
