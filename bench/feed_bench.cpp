@@ -117,6 +117,17 @@ void Breakdown(const std::string& body) {
            t3 - t2, t4 - t3, t5 - t4, t6 - t5);
 }
 
+// A record with one profile, active, for the address given.
+_DOCKLET_DATA* NewBenchRecord(const std::wstring& url) {
+    _DOCKLET_DATA* pData = NewDockletRecord();
+    _PROFILE_DATA* pProfile = NewProfile();
+    CopyText(pProfile->szURL, 2049, url.c_str());
+    pData->profiles.Add(pProfile);
+    pData->iProfileCount = 1;
+    pData->iCurrentProfile = 0;
+    return pData;
+}
+
 }  // namespace
 
 int main() {
@@ -128,12 +139,7 @@ int main() {
         HttpResponse r;
         r.body = body;
         HttpServer server(r);
-        _DOCKLET_DATA* pData = NewDockletRecord();
-        _PROFILE_DATA* pProfile = NewProfile();
-        CopyText(pProfile->szURL, 2049, server.Url().c_str());
-        pData->profiles.Add(pProfile);
-        pData->iProfileCount = 1;
-        pData->iCurrentProfile = 0;
+        _DOCKLET_DATA* pData = NewBenchRecord(server.Url());
         double best = 1e9, bestTransfer = 1e9, bestFloor = 1e9;
         for (int k = 0; k < 3; ++k) {
             double t0 = Now();
@@ -167,11 +173,8 @@ int main() {
             return r;
         });
         if (bKeep) server.KeepConnections();
-        _DOCKLET_DATA* pData = NewDockletRecord();
-        _PROFILE_DATA* pProfile = NewProfile();
-        pData->profiles.Add(pProfile);
-        pData->iProfileCount = 1;
-        pData->iCurrentProfile = 0;
+        _DOCKLET_DATA* pData = NewBenchRecord(L"");
+        _PROFILE_DATA* pProfile = pData->profiles.GetAt(0);
         const int n = 1000;
         int iFailed = 0;
         double c0 = CpuSeconds(), t0 = Now();
@@ -223,12 +226,7 @@ int main() {
             return r;
         });
         server.KeepConnections();
-        _DOCKLET_DATA* pData = NewDockletRecord();
-        _PROFILE_DATA* pProfile = NewProfile();
-        CopyText(pProfile->szURL, 2049, server.Url().c_str());
-        pData->profiles.Add(pProfile);
-        pData->iProfileCount = 1;
-        pData->iCurrentProfile = 0;
+        _DOCKLET_DATA* pData = NewBenchRecord(server.Url());
         RetrieveFeed(pData);
         const int n = 3;
         int iOk = 0;
