@@ -1,8 +1,8 @@
 #include "config/opml.h"
-#include <cstdarg>
 #include <cstring>
 #include <cwchar>
 #include <utility>
+#include "core/message.h"
 #include "core/unique.h"
 #include "feed/charset.h"
 #include "feed/discovery.h"
@@ -25,34 +25,24 @@ const IID IID_SAXAttributes = {0xF078ABE1, 0x45D2, 0x4832, {0x91, 0xEA, 0x44, 0x
 // A subscription list larger than this is not read.
 const DWORD c_cbMaxFile = 32u * 1024 * 1024;
 
-std::wstring Format(const wchar_t* szFormat, ...) {
-    wchar_t sz[2400];
-    va_list args;
-    va_start(args, szFormat);
-    _vsnwprintf(sz, 2399, szFormat, args);
-    va_end(args);
-    sz[2399] = 0;
-    return sz;
-}
-
 bool ReadWholeFile(const wchar_t* szPath, std::string& bytes, std::wstring& error) {
     qm::UniqueFileHandle hFile(CreateFileW(szPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!hFile) {
-        error = Format(L"Quillmere cannot read %s (%d).", szPath,
+        error = FormatMessageText(L"Quillmere cannot read %s (%d).", szPath,
                        static_cast<long>(HRESULT_FROM_WIN32(GetLastError())));
         return false;
     }
     LARGE_INTEGER size = {};
     if (!GetFileSizeEx(hFile.get(), &size) || size.QuadPart > c_cbMaxFile) {
-        error = Format(L"%s is too large for a subscription list.", szPath);
+        error = FormatMessageText(L"%s is too large for a subscription list.", szPath);
         return false;
     }
     bytes.resize(static_cast<size_t>(size.QuadPart));
     DWORD cbRead = 0;
     if (!bytes.empty() && (!ReadFile(hFile.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &cbRead, nullptr) ||
                            cbRead != bytes.size())) {
-        error = Format(L"Quillmere cannot read %s (%d).", szPath,
+        error = FormatMessageText(L"Quillmere cannot read %s (%d).", szPath,
                        static_cast<long>(HRESULT_FROM_WIN32(GetLastError())));
         return false;
     }
@@ -79,17 +69,17 @@ bool LoadDocument(const std::string& bytes, const wchar_t* szPath, ComPtr<IXMLDO
                   std::wstring& error) {
     std::wstring text, unknownName;
     if (!DecodeResponseText(bytes, std::wstring(), text, unknownName)) {
-        error = Format(L"%s names a character encoding that Windows does not know (\"%s\").", szPath,
+        error = FormatMessageText(L"%s names a character encoding that Windows does not know (\"%s\").", szPath,
                        unknownName.c_str());
         return false;
     }
     if (DeclaresEntities(text)) {
-        error = Format(L"%s declares XML entities, which Quillmere does not read.", szPath);
+        error = FormatMessageText(L"%s declares XML entities, which Quillmere does not read.", szPath);
         return false;
     }
     HRESULT hr = qm::CreateRunningObject(qm::CLSID_DOMDocument30, qm::IID_XMLDOMDocument, pDoc.put_void());
     if (FAILED(hr)) {
-        error = Format(L"Quillmere cannot read %s: the XML parser is missing (%d).", szPath, static_cast<long>(hr));
+        error = FormatMessageText(L"Quillmere cannot read %s: the XML parser is missing (%d).", szPath, static_cast<long>(hr));
         return false;
     }
     pDoc->put_async(VARIANT_FALSE);
@@ -110,8 +100,8 @@ bool LoadDocument(const std::string& bytes, const wchar_t* szPath, ComPtr<IXMLDO
     std::wstring reason = bstrReason ? bstrReason.get() : L"";
     while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L' '))
         reason.pop_back();
-    error = Format(L"%s is not well-formed XML", szPath);
-    if (lLine > 0) error += Format(L" (line %ld)", lLine);
+    error = FormatMessageText(L"%s is not well-formed XML", szPath);
+    if (lLine > 0) error += FormatMessageText(L" (line %ld)", lLine);
     // A bare "error" (some parser versions give no more) says nothing the message does not.
     if (!reason.empty() && _wcsicmp(reason.c_str(), L"error") != 0) error += L": " + reason;
     error += L".";
@@ -176,13 +166,13 @@ bool WalkOutlines(IXMLDOMNode* pBody, const wchar_t* szPath, OpmlList& list, std
         if (IsElementNamed(pNode.get(), L"outline")) {
             TakeOutline(pNode.get(), list);
             if (list.feeds.size() > OPML_MAX_FEEDS) {
-                error = Format(L"%s lists more than %d feeds.", szPath, OPML_MAX_FEEDS);
+                error = FormatMessageText(L"%s lists more than %d feeds.", szPath, OPML_MAX_FEEDS);
                 return false;
             }
             qm::CheckHr(pNode->get_firstChild(pNext.put()));
             if (pNext) {
                 if (++iDepth >= OPML_MAX_DEPTH) {
-                    error = Format(L"The outlines of %s are nested more than %d deep.", szPath, OPML_MAX_DEPTH);
+                    error = FormatMessageText(L"The outlines of %s are nested more than %d deep.", szPath, OPML_MAX_DEPTH);
                     return false;
                 }
                 pNode = pNext;
@@ -354,7 +344,7 @@ bool ReadOpmlFile(const wchar_t* szPath, OpmlList& list, std::wstring& error) {
     std::string bytes;
     if (!ReadWholeFile(szPath, bytes, error)) return false;
     if (!StartsWithMarkup(bytes)) {
-        error = Format(L"%s is not an OPML subscription list.", szPath);
+        error = FormatMessageText(L"%s is not an OPML subscription list.", szPath);
         return false;
     }
     // The caller's thread may be in no apartment yet (a tool); one that already is
@@ -368,7 +358,7 @@ bool ReadOpmlFile(const wchar_t* szPath, OpmlList& list, std::wstring& error) {
         ComPtr<IXMLDOMNode> pRootNode;
         if (pRoot) qm::CheckHr(pRoot->QueryInterface(qm::IID_XMLDOMNode, pRootNode.put_void()));
         if (!pRootNode || !IsElementNamed(pRootNode.get(), L"opml")) {
-            error = Format(L"%s is not an OPML subscription list.", szPath);
+            error = FormatMessageText(L"%s is not an OPML subscription list.", szPath);
             return false;
         }
         ComPtr<IXMLDOMNode> pChild;
@@ -384,9 +374,9 @@ bool ReadOpmlFile(const wchar_t* szPath, OpmlList& list, std::wstring& error) {
         }
         return true;
     } catch (const qm::FeedError& e) {
-        error = Format(L"Quillmere cannot read %s (%d).", szPath, static_cast<long>(e.hr));
+        error = FormatMessageText(L"Quillmere cannot read %s (%d).", szPath, static_cast<long>(e.hr));
     } catch (...) {
-        error = Format(L"Quillmere cannot read %s: out of memory.", szPath);
+        error = FormatMessageText(L"Quillmere cannot read %s: out of memory.", szPath);
     }
     list = OpmlList();
     return false;
@@ -400,10 +390,10 @@ bool WriteOpmlFile(const wchar_t* szPath, const wchar_t* szTitle, const ProfileL
     try {
         BuildOpml(szTitle, profiles, nCount, bytes);
     } catch (const qm::FeedError& e) {
-        error = Format(L"Quillmere cannot write the subscription list %s (%d).", szPath, static_cast<long>(e.hr));
+        error = FormatMessageText(L"Quillmere cannot write the subscription list %s (%d).", szPath, static_cast<long>(e.hr));
         return false;
     } catch (...) {
-        error = Format(L"Quillmere cannot write the subscription list %s: out of memory.", szPath);
+        error = FormatMessageText(L"Quillmere cannot write the subscription list %s: out of memory.", szPath);
         return false;
     }
     // A file that is there already is replaced only by a complete one.
@@ -413,7 +403,7 @@ bool WriteOpmlFile(const wchar_t* szPath, const wchar_t* szTitle, const ProfileL
                        MoveFileExW(temp.c_str(), szPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                  : WriteWholeFile(szPath, bytes))
         return true;
-    error = Format(L"Quillmere cannot write the subscription list %s (%d).", szPath,
+    error = FormatMessageText(L"Quillmere cannot write the subscription list %s (%d).", szPath,
                    static_cast<long>(HRESULT_FROM_WIN32(GetLastError())));
     if (bViaTemp) DeleteFileW(temp.c_str());
     return false;

@@ -22,12 +22,29 @@ int ReportMessageCaption(HWND hwndOwner, const wchar_t* szText, const wchar_t* s
     return MessageBoxW(hwndOwner, szText, szCaption, uType);
 }
 
-int ReportMessageF(HWND hwndOwner, const wchar_t* szFormat, ...) {
+namespace {
+
+std::wstring FormatArgs(const wchar_t* szFormat, va_list args) {
     wchar_t szText[2048];
+    _vsnwprintf(szText, 2047, szFormat, args);
+    szText[2047] = 0;
+    return szText;
+}
+
+}  // namespace
+
+std::wstring FormatMessageText(const wchar_t* szFormat, ...) {
     va_list args;
     va_start(args, szFormat);
-    _vsnwprintf(szText, 2047, szFormat, args);
+    std::wstring text = FormatArgs(szFormat, args);
     va_end(args);
-    szText[2047] = 0;
-    return ReportMessage(hwndOwner, szText, MB_OK);
+    return text;
+}
+
+int ReportMessageF(HWND hwndOwner, const wchar_t* szFormat, ...) {
+    va_list args;
+    va_start(args, szFormat);
+    std::wstring text = FormatArgs(szFormat, args);
+    va_end(args);
+    return ReportMessage(hwndOwner, text.c_str(), MB_OK);
 }

@@ -2,6 +2,7 @@
 // that receives the texts instead, so nobody has to click a box away.
 #pragma once
 #include <windows.h>
+#include <string>
 
 // Receives each message text; returns the button the box would have returned.
 typedef int (*MessageSink)(const wchar_t* szText, UINT uType, void* pContext);
@@ -17,3 +18,6 @@ int ReportMessageCaption(HWND hwndOwner, const wchar_t* szText, const wchar_t* s
 
 // printf-style convenience over ReportMessage with an OK button and no owner.
 int ReportMessageF(HWND hwndOwner, const wchar_t* szFormat, ...);
+
+// A message text made printf-style, cut at 2,047 characters as the boxes show them.
+std::wstring FormatMessageText(const wchar_t* szFormat, ...);

@@ -44,3 +44,18 @@ void WideToAnsi(char* dst, size_t cb, const wchar_t* src) {
     dst[len] = 0;
     delete[] tmp;
 }
+
+std::wstring AsciiLower(std::wstring s) {
+    for (wchar_t& c : s)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    return s;
+}
+
+std::wstring PrintableName(const std::wstring& name) {
+    const size_t cchShown = 40;
+    std::wstring shown;
+    for (size_t i = 0; i < name.size() && i < cchShown; ++i)
+        shown += (name[i] >= 0x20 && name[i] < 0x7F) ? name[i] : L'?';
+    if (name.size() > cchShown) shown += L"...";
+    return shown;
+}

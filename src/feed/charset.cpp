@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <utility>
 #include <vector>
+#include "core/docklet.h"
 #include "core/unique.h"
 
 namespace {
@@ -15,8 +16,6 @@ const IID c_iidMultiLanguage2 = {0xDCCFC164, 0x2B38, 0x11D2, {0xB7, 0xEC, 0x00, 
 
 // Registered charset names are at most 40 characters; anything much longer is not one.
 const size_t c_cchMaxName = 64;
-// How much of a name a message shows.
-const size_t c_cchShownName = 40;
 // An XML declaration is short; one that does not end within this many characters is
 // not looked into.
 const size_t c_cchMaxDeclaration = 1024;
@@ -38,20 +37,6 @@ bool IsCharsetName(const std::wstring& name) {
     for (wchar_t c : name)
         if (!IsNameChar(c)) return false;
     return true;
-}
-
-std::wstring Lower(std::wstring s) {
-    for (wchar_t& c : s)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    return s;
-}
-
-std::wstring ShownName(const std::wstring& name) {
-    std::wstring shown;
-    for (size_t i = 0; i < name.size() && i < c_cchShownName; ++i)
-        shown += (name[i] >= 0x20 && name[i] < 0x7F) ? name[i] : L'?';
-    if (name.size() > c_cchShownName) shown += L"...";
-    return shown;
 }
 
 bool IsSpace(wchar_t c) {
@@ -84,7 +69,7 @@ std::wstring CharsetParameter(const std::wstring& type) {
             value = type.substr(valueStart, i - valueStart);
             while (!value.empty() && IsSpace(value.back())) value.pop_back();
         }
-        if (Lower(name) == L"charset") return value;
+        if (AsciiLower(name) == L"charset") return value;
         i = type.find(L';', i);
     }
     return std::wstring();
@@ -156,7 +141,7 @@ bool AskCharsetDatabase(const std::wstring& name, UINT* pcp) {
 // answer; 0 when it is unknown.
 UINT CodePageOfName(const std::wstring& name, const std::string& body) {
     if (!IsCharsetName(name)) return 0;
-    std::wstring lower = Lower(name);
+    std::wstring lower = AsciiLower(name);
     if (lower == L"utf-16le") return c_cpUtf16LE;
     if (lower == L"utf-16be") return c_cpUtf16BE;
     if (lower == L"utf-16")
@@ -216,33 +201,26 @@ bool DecodeResponseText(const std::string& body, const std::wstring& contentType
         p += 2;
         cb -= 2;
     }
-    // 2. The charset parameter of the Content-Type.
-    if (!cp) {
-        std::wstring name = CharsetParameter(contentType);
-        if (!name.empty()) {
-            cp = CodePageOfName(name, body);
-            if (!cp) {
-                unknownNameOut = ShownName(name);
-                return false;
-            }
-        }
-    }
-    // 3. The XML declaration: in bytes that read as ASCII, or in UTF-16 without a mark
-    // (which can only be UTF-16, whatever it names).
-    if (!cp) {
+    // 2. The charset parameter of the Content-Type; 3. the XML declaration, in bytes that
+    // read as ASCII, or in UTF-16 without a mark (which can only be UTF-16, whatever it
+    // names).
+    std::wstring name;
+    if (!cp) name = CharsetParameter(contentType);
+    if (!cp && name.empty()) {
         size_t start, end, value, valueEnd;
         if (cb >= 4 && pb[0] == '<' && pb[1] == 0 && pb[2] == '?' && pb[3] == 0) {
             cp = c_cpUtf16LE;
         } else if (cb >= 4 && pb[0] == 0 && pb[1] == '<' && pb[2] == 0 && pb[3] == '?') {
             cp = c_cpUtf16BE;
         } else if (FindDeclaredEncoding(p, cb, &start, &end, &value, &valueEnd)) {
-            std::wstring name;
             for (size_t i = value; i < valueEnd; ++i) name += static_cast<wchar_t>(static_cast<BYTE>(p[i]));
-            cp = CodePageOfName(name, body);
-            if (!cp) {
-                unknownNameOut = ShownName(name);
-                return false;
-            }
+        }
+    }
+    if (!cp && !name.empty()) {
+        cp = CodePageOfName(name, body);
+        if (!cp) {
+            unknownNameOut = PrintableName(name);
+            return false;
         }
     }
     // 4. UTF-8.

@@ -26,11 +26,6 @@ wchar_t Lower(wchar_t c) {
     return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + (L'a' - L'A')) : c;
 }
 
-std::wstring LowerCopy(std::wstring s) {
-    for (wchar_t& c : s) c = Lower(c);
-    return s;
-}
-
 // Whether text at pos starts with szWord, given in lower case, in any case.
 bool StartsWithNoCase(const std::wstring& text, size_t pos, const wchar_t* szWord) {
     for (size_t i = 0; szWord[i]; ++i)
@@ -112,7 +107,7 @@ size_t ReadAttributes(const std::wstring& html, size_t pos, Attributes& attribut
         if (html[pos] == L'>') return pos + 1;
         size_t nameStart = pos++;
         while (pos < n && !IsSpace(html[pos]) && html[pos] != L'/' && html[pos] != L'>' && html[pos] != L'=') ++pos;
-        std::wstring name = LowerCopy(html.substr(nameStart, pos - nameStart));
+        std::wstring name = AsciiLower(html.substr(nameStart, pos - nameStart));
         while (pos < n && IsSpace(html[pos])) ++pos;
         std::wstring value;
         if (pos < n && html[pos] == L'=') {
@@ -143,7 +138,7 @@ const std::wstring* Attribute(const Attributes& attributes, const wchar_t* szNam
 }
 
 bool HasToken(const std::wstring& list, const wchar_t* szToken) {
-    std::wstring lower = LowerCopy(list);
+    std::wstring lower = AsciiLower(list);
     size_t pos = 0;
     while (pos < lower.size()) {
         while (pos < lower.size() && IsSpace(lower[pos])) ++pos;
@@ -156,7 +151,7 @@ bool HasToken(const std::wstring& list, const wchar_t* szToken) {
 }
 
 bool IsFeedType(const std::wstring& type) {
-    std::wstring media = LowerCopy(type.substr(0, type.find(L';')));
+    std::wstring media = AsciiLower(type.substr(0, type.find(L';')));
     size_t first = 0, last = media.size();
     while (first < last && IsSpace(media[first])) ++first;
     while (last > first && IsSpace(media[last - 1])) --last;
@@ -208,7 +203,7 @@ bool IsFeedAddress(const std::wstring& url) {
 }
 
 bool IsHtmlResponse(const std::wstring& contentType, const std::wstring& text) {
-    std::wstring media = LowerCopy(contentType.substr(0, contentType.find(L';')));
+    std::wstring media = AsciiLower(contentType.substr(0, contentType.find(L';')));
     while (!media.empty() && IsSpace(media.back())) media.pop_back();
     size_t start = 0;
     while (start < media.size() && IsSpace(media[start])) ++start;
@@ -256,7 +251,7 @@ bool FindFeedLink(const std::wstring& html, const std::wstring& pageURL, std::ws
             ++pos;
             continue;
         }
-        std::wstring name = LowerCopy(html.substr(nameStart, nameEnd - nameStart));
+        std::wstring name = AsciiLower(html.substr(nameStart, nameEnd - nameStart));
         size_t end = ReadAttributes(html, nameEnd, attributes);
         if (end == npos) return false;
         // The head ends at its end tag or where the body starts.

@@ -44,12 +44,6 @@ std::wstring Trimmed(const std::wstring& s) {
     return s.substr(first, last - first + 1);
 }
 
-std::wstring Lower(std::wstring s) {
-    for (wchar_t& c : s)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    return s;
-}
-
 // A header value we may keep and send back: printable ASCII of at most cchMax characters.
 bool IsKeepableValue(const std::wstring& value, size_t cchMax) {
     if (value.empty() || value.size() > cchMax) return false;
@@ -325,7 +319,7 @@ FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, ComPtr<IXML
     if (!WaitForResponse(pXMLHTTPReq.get(), hCancel)) return FETCH_STOPPED;
 
     const HttpResponseHeaders& headers = HttpHeaders(pXMLHTTPReq.get());
-    std::wstring coding = Lower(Trimmed(headers.contentEncoding));
+    std::wstring coding = AsciiLower(Trimmed(headers.contentEncoding));
     LONG lStatus = 0;
     hr = HttpGetStatus(pXMLHTTPReq.get(), &lStatus);
     if (FAILED(hr)) {
@@ -348,10 +342,7 @@ FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, ComPtr<IXML
 
     // A content coding that nobody decoded leaves bytes no parser can read.
     if (!coding.empty() && coding != L"identity" && !IsDecodedCoding(pSession, coding)) {
-        std::wstring shown = coding.size() > 40 ? coding.substr(0, 40) + L"..." : coding;
-        for (wchar_t& c : shown)
-            if (c < 0x20 || c > 0x7E) c = L'?';
-        FailStepNamed(L"Unsupported content encoding \"%ls\" (%d)", shown, FEED_E_CONTENT_ENCODING);
+        FailStepNamed(L"Unsupported content encoding \"%ls\" (%d)", PrintableName(coding), FEED_E_CONTENT_ENCODING);
     }
 
     UniqueBstr bstrText;
