@@ -8,6 +8,14 @@ cd "$(dirname "$0")/.."
 bash tools/setup.sh
 bash tools/build.sh
 . tools/arch.sh
+
+# The pure text functions first: built natively with clang under the sanitizers, in
+# seconds and without Wine.
+start=$SECONDS
+native_status=0
+bash tools/build-native.sh && ctest --test-dir build/native --output-on-failure "$@" || native_status=1
+native_line="native: sanitized text tests, $((SECONDS - start)) s"
+
 runnable=" $(qm_runnable_arches) "
 echo "run-tests: testing under Wine: $(qm_runnable_arches) ($(qm_runnable_reason))"
 for arch in $QM_ALL_ARCHES; do
@@ -15,8 +23,8 @@ for arch in $QM_ALL_ARCHES; do
 done
 . tools/winenv.sh
 
-status=0
-summary=()
+status=$native_status
+summary=("$native_line")
 for arch in $QM_ALL_ARCHES; do
   dir=$(qm_build_dir "$arch")
   start=$SECONDS

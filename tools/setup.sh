@@ -33,6 +33,9 @@ command -v xwd >/dev/null || need+=(x11-apps)
 [ -d /usr/share/fonts/truetype/wine ] || [ -d /usr/share/wine/fonts ] || need+=(fonts-wine)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 [ -x /usr/bin/python3 ] || need+=(python3)
+# The native, sanitized build of the pure text functions and the fuzz targets.
+command -v clang++ >/dev/null || need+=(clang)
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
 # The DLL checks read the PE files with pefile, under Debian's own Python.
 /usr/bin/python3 -c 'import pefile' >/dev/null 2>&1 || need+=(python3-pefile)
 if [ ${#need[@]} -gt 0 ]; then

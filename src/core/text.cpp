@@ -1,5 +1,7 @@
 #include "core/docklet.h"
 #include <cwchar>
+#include "core/u16.h"
+#include "text/ascii.h"
 
 void CopyText(wchar_t* dst, size_t cch, const wchar_t* src) {
     if (!dst || cch == 0) return;
@@ -46,16 +48,9 @@ void WideToAnsi(char* dst, size_t cb, const wchar_t* src) {
 }
 
 std::wstring AsciiLower(std::wstring s) {
-    for (wchar_t& c : s)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    return s;
+    return AsWide(AsciiLower(AsU16(s)));
 }
 
 std::wstring PrintableName(const std::wstring& name) {
-    const size_t cchShown = 40;
-    std::wstring shown;
-    for (size_t i = 0; i < name.size() && i < cchShown; ++i)
-        shown += (name[i] >= 0x20 && name[i] < 0x7F) ? name[i] : L'?';
-    if (name.size() > cchShown) shown += L"...";
-    return shown;
+    return AsWide(PrintableName(AsU16(name)));
 }
