@@ -52,7 +52,7 @@ void __stdcall OnDestroy(_DOCKLET_DATA* pData, HWND) {
 
 void __stdcall OnSave(_DOCKLET_DATA* pData, char* szIni, char* szIniGroup, BOOL) {
     GUARD_BEGIN
-    SaveSettings(pData, szIni, szIniGroup);
+    if (pData && szIni && szIniGroup) SaveSettings(pData, WideFromAnsi(szIni).c_str(), WideFromAnsi(szIniGroup).c_str());
     GUARD_END((void)0)
 }
 
