@@ -31,6 +31,15 @@ const DWORD c_dwIniFilter = 1, c_dwOpmlFilter = 2;
 // has depends on the template.
 const int c_aiFileNameFields[] = {0x47C, 0x480};
 
+void Warn(HWND hwndOwner, const std::wstring& text) {
+    ReportMessage(hwndOwner, text.c_str(), MB_OK | MB_ICONWARNING);
+}
+
+// A failure on a file: szFormat names the file (%s) and the failing step's code (%d).
+void WarnFileFailure(HWND hwndOwner, const wchar_t* szFormat, const wchar_t* szPath, DWORD dwError) {
+    Warn(hwndOwner, FormatMessageText(szFormat, szPath, static_cast<long>(HRESULT_FROM_WIN32(dwError))));
+}
+
 bool HasExtension(const std::wstring& name, const wchar_t* szExtension) {
     size_t cch = wcslen(szExtension);
     return name.size() >= cch && _wcsicmp(name.c_str() + name.size() - cch, szExtension) == 0;
@@ -103,13 +112,12 @@ int AddProfilesFromOpml(_DOCKLET_DATA* pData, HWND hwndOwner, const wchar_t* szP
     OpmlList list;
     std::wstring error;
     if (!ReadOpmlFile(szPath, list, error)) {
-        ReportMessage(hwndOwner, (error + L"\r\nNo profile was added.").c_str(), MB_OK | MB_ICONWARNING);
+        Warn(hwndOwner, error + L"\r\nNo profile was added.");
         return 0;
     }
     if (list.feeds.empty()) {
-        std::wstring text = std::wstring(szPath) + L" lists no feed with an http or https address.\r\nNo profile "
-                                                   L"was added.";
-        ReportMessage(hwndOwner, text.c_str(), MB_OK | MB_ICONWARNING);
+        Warn(hwndOwner,
+             std::wstring(szPath) + L" lists no feed with an http or https address.\r\nNo profile was added.");
         return 0;
     }
     std::vector<_PROFILE_DATA*> added;
@@ -165,8 +173,7 @@ int AddProfilesFromOpml(_DOCKLET_DATA* pData, HWND hwndOwner, const wchar_t* szP
     }
     if (!bComplete) {
         for (_PROFILE_DATA* pProfile : added) FreeProfile(pProfile);
-        ReportMessage(hwndOwner, L"Out of memory while adding the feeds.\r\nNo profile was added.",
-                      MB_OK | MB_ICONWARNING);
+        Warn(hwndOwner, L"Out of memory while adding the feeds.\r\nNo profile was added.");
         return 0;
     }
     if (list.nSkipped || nKnown || nOverLimit) {
@@ -206,16 +213,13 @@ int RestoreFromIni(_DOCKLET_DATA* pData, HWND hwndOwner, const wchar_t* szPath, 
     IniSection section;
     DWORD dwError = 0;
     if (!ReadIniSection(szPath, c_szSection, section, &dwError)) {
-        std::wstring text = FormatMessageText(L"Quillmere cannot read %s (%d).\r\nNothing was restored.", szPath,
-                                              static_cast<long>(HRESULT_FROM_WIN32(dwError)));
-        ReportMessage(hwndOwner, text.c_str(), MB_OK | MB_ICONWARNING);
+        WarnFileFailure(hwndOwner, L"Quillmere cannot read %s (%d).\r\nNothing was restored.", szPath, dwError);
         return 0;
     }
     if (section.entries.empty()) {
-        std::wstring text = FormatMessageText(
-            L"%s is no Quillmere backup: it has no [Quillmere] section with settings.\r\nNothing was restored.",
-            szPath);
-        ReportMessage(hwndOwner, text.c_str(), MB_OK | MB_ICONWARNING);
+        Warn(hwndOwner, FormatMessageText(L"%s is no Quillmere backup: it has no [Quillmere] section with "
+                                          L"settings.\r\nNothing was restored.",
+                                          szPath));
         return 0;
     }
     if (pData->hwndViewer) SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0);
@@ -293,16 +297,14 @@ int BackupProfilesTo(_DOCKLET_DATA* pData, HWND hwndOwner, const wchar_t* szPath
     if (IsOpmlPath(szPath)) {
         std::wstring error;
         if (!WriteOpmlFile(szPath, L"Quillmere feed profiles", pData->profiles, pData->iProfileCount, error)) {
-            ReportMessage(hwndOwner, error.c_str(), MB_OK | MB_ICONWARNING);
+            Warn(hwndOwner, error);
             return 0;
         }
         return 1;
     }
     DWORD dwError = 0;
     if (!SaveSettings(pData, szPath, c_szSection, &dwError)) {
-        std::wstring text = FormatMessageText(L"Quillmere cannot write the backup %s (%d).", szPath,
-                                              static_cast<long>(HRESULT_FROM_WIN32(dwError)));
-        ReportMessage(hwndOwner, text.c_str(), MB_OK | MB_ICONWARNING);
+        WarnFileFailure(hwndOwner, L"Quillmere cannot write the backup %s (%d).", szPath, dwError);
         return 0;
     }
     return 1;

@@ -44,7 +44,8 @@ bool ReadWholeFile(const wchar_t* szPath, std::string& bytes, size_t cbMax, DWOR
 
 bool ReplaceWholeFile(const wchar_t* szPath, const std::string& bytes, DWORD* pdwError) {
     DWORD dwAttributes = GetFileAttributesW(szPath);
-    if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+    const DWORD dwRefused = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY;
+    if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & dwRefused))
         return Fail(pdwError, ERROR_ACCESS_DENIED);
     // The new file is made in the same folder, so moving it over the old one is a rename.
     std::wstring folder(szPath);

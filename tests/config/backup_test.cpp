@@ -15,14 +15,14 @@ struct BackupTest : ConfigTest {
         for (const wchar_t* t : {L"A", L"B"}) AddLiveProfile(t, (std::wstring(L"http://") + t + L".test/feed").c_str());
         CopyText(pLive->szTitle, 500, L"Mine");
         pWork = MakeWorkingCopy(pLive);
-        CapturedMessages();
     }
     void TearDown() override {
         // Records a restore made are the working copy's; those it took out are the live ones.
         for (unsigned int i = 0; i < pWork->profiles.GetCount(); ++i) {
             _PROFILE_DATA* p = pWork->profiles.GetAt(i);
             bool bLive = false;
-            for (unsigned int j = 0; j < pLive->profiles.GetCount(); ++j) bLive = bLive || pLive->profiles.GetAt(j) == p;
+            for (unsigned int j = 0; j < pLive->profiles.GetCount(); ++j)
+                bLive = bLive || pLive->profiles.GetAt(j) == p;
             if (!bLive) FreeProfile(p);
         }
         ReleaseWorkingCopy(pWork);
