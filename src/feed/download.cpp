@@ -8,6 +8,7 @@
 #include "feed/discovery.h"
 #include "feed/http.h"
 #include "feed/parser.h"
+#include "feed/schedule.h"
 
 using qm::ComPtr;
 using qm::FeedError;
@@ -446,6 +447,12 @@ bool RetrieveFeed(_DOCKLET_DATA* pData, HANDLE hCancel, FeedAnswer* pAnswer) {
             qm::ScopedLock lock(pData->csState);
             if (!ShouldStop(pData, hCancel) && HasProfile(pData, pProfile) && pProfile->szTitle[0] == 0)
                 CopyText(pProfile->szTitle, 501, szTitle);
+        }
+        // How often the feed asks to be checked at most, for the refresh timer.
+        const int iRuleMinutes = GetFeedRuleMinutes(pXMLDocPtr.get(), szContainer);
+        {
+            qm::ScopedLock lock(pData->csState);
+            if (!ShouldStop(pData, hCancel) && HasProfile(pData, pProfile)) pProfile->iFeedRuleMinutes = iRuleMinutes;
         }
 
         ComPtr<IXMLDOMNodeList> pItemNodeList = GetItemNodeList(pXMLDocPtr.get(), szItem);

@@ -1,0 +1,226 @@
+// What was seen survives a restart of the dock: instances made and destroyed as the dock
+// does, with a settings file, against feeds on loopback; the state files they leave, and
+// files that cannot be read.
+#include "support/httpserver.h"
+#include <gtest/gtest.h>
+#include <fstream>
+#include <string>
+#include "app/commands.h"
+#include "app/instance.h"
+#include "core/gdiplus.h"
+#include "core/record.h"
+#include "core/u16.h"
+#include "core/unique.h"
+#include "feed/itemstate.h"
+#include "feed/newitems.h"
+#include "feed/refresh.h"
+#include "presentation/text.h"
+#include "support/testhost.h"
+
+namespace {
+
+LRESULT CALLBACK CloseMenuProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_ENTERIDLE) EndMenu();
+    return DefWindowProcW(hwnd, uMsg, wParam, lParam);
+}
+
+// A feed of lItems items, newest ("Item n-1") first, whose ETag names its length.
+struct Feed {
+    volatile LONG lItems = 5;
+    HttpServer server{[this](const HttpRequest&) {
+        HttpResponse r;
+        r.eTag = "\"v" + std::to_string(lItems) + "\"";
+        r.body = "<rss><channel><title>Feed</title>";
+        for (int i = lItems - 1; i >= 0; --i)
+            r.body += "<item><title>Item " + std::to_string(i) + "</title><link>http://e/" + std::to_string(i) +
+                      "</link></item>";
+        r.body += "</channel></rss>";
+        return r;
+    }};
+    std::string Url() const {
+        std::wstring url = server.Url();
+        return std::string(url.begin(), url.end());
+    }
+    std::wstring StateFile() const {
+        return ItemStateFolder() + L"\\" + AsWide(ItemStateFileName(AsU16(server.Url())));
+    }
+    // The If-None-Match of each request so far.
+    std::vector<std::string> Conditions() const {
+        std::vector<std::string> out;
+        for (const HttpRequest& r : server.Requests()) out.push_back(r.Header("If-None-Match"));
+        return out;
+    }
+};
+
+struct ItemStateTest : testing::Test {
+    std::string folder = MakeTempFolder("itemstate");
+    std::string ini = folder + "dock.ini";
+    std::vector<HWND> windows;
+    std::vector<_DOCKLET_DATA*> icons;
+
+    void SetUp() override { ResetHost(); }
+    void TearDown() override {
+        StopAll();
+        for (HWND h : windows) DestroyWindow(h);
+    }
+    void WriteIni(const std::vector<std::string>& urls) {
+        std::ofstream f(ini, std::ios::binary);
+        for (size_t i = 0; i < urls.size(); ++i)
+            f << "[Icon" << i << "]\r\nProfiles=1\r\nCurrentProfile=0\r\nA0-RssFeedURL=" << urls[i] << "\r\n";
+    }
+    // Starts the dock's icons as it does on its start, each after its first refresh.
+    void StartAll(size_t nIcons = 1) {
+        for (size_t i = 0; i < nIcons; ++i) {
+            HWND hwnd = CreateDockWindow();
+            SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CloseMenuProc));
+            windows.push_back(hwnd);
+            std::string section = "Icon" + std::to_string(i);
+            _DOCKLET_DATA* p = CreateDocklet(hwnd, GetModuleHandleW(nullptr), ini.c_str(), section.c_str());
+            ASSERT_NE(p, nullptr);
+            icons.push_back(p);
+        }
+        for (_DOCKLET_DATA* p : icons) ASSERT_TRUE(WaitForWorker(p->hRefreshThread, 20000));
+        PumpFor(20);
+    }
+    void StopAll() {
+        for (_DOCKLET_DATA* p : icons) DestroyDocklet(p);
+        icons.clear();
+    }
+    static size_t Marked(_DOCKLET_DATA* p) {
+        qm::ScopedLock lock(p->csState);
+        return CountMarkedItems(p);
+    }
+    // A pixel of the overlay the host was handed last.
+    static Gdiplus::ARGB OverlayPixel(int x, int y) {
+        Gdiplus::ARGB argb = 0;
+        qm::GdipBitmapGetPixel(static_cast<qm::GpBitmap*>(HostSnapshot().pOverlay), x, y, &argb);
+        return argb;
+    }
+};
+
+const Gdiplus::ARGB c_argbTransparent = 0;
+
+Gdiplus::ARGB Highlight() {
+    return MakeArgb(GetSysColor(COLOR_HIGHLIGHT), 255);
+}
+
+}  // namespace
+
+TEST_F(ItemStateTest, WhatCameWhileTheDockWasClosedIsNewAfterTheRestart) {
+    Feed feed;
+    WriteIni({feed.Url()});
+    StartAll();
+    EXPECT_EQ(icons[0]->items.GetCount(), 5u);
+    EXPECT_EQ(HostSnapshot().attention, 0);
+    EXPECT_EQ(OverlayPixel(160, 54), c_argbTransparent);  // no badge
+    StopAll();
+    ASSERT_FALSE(ReadFileBytes(feed.StateFile()).empty());
+
+    // Two items while the dock was closed.
+    feed.lItems = 7;
+    ResetHost();
+    size_t nBefore = feed.server.Requests().size();
+    StartAll();
+    EXPECT_EQ(feed.Conditions().at(nBefore), "\"v5\"");  // the first request was conditional
+    EXPECT_EQ(HostSnapshot().attention, 1);
+    EXPECT_EQ(Marked(icons[0]), 2u);
+    EXPECT_EQ(OverlayPixel(160, 54), Highlight());  // the badge in the top right corner
+    // Opening the item menu clears the marks, the badge and the marks in the file.
+    ShowItemMenu(icons[0]);
+    EXPECT_EQ(Marked(icons[0]), 0u);
+    EXPECT_EQ(OverlayPixel(160, 54), c_argbTransparent);
+    EXPECT_EQ(ReadFileBytes(feed.StateFile()).find("\n+"), std::string::npos);
+    StopAll();
+
+    // Unchanged: 304 to the state's validators, then the feed once more to have items.
+    ResetHost();
+    nBefore = feed.server.Requests().size();
+    StartAll();
+    std::vector<std::string> conditions = feed.Conditions();
+    EXPECT_EQ(std::vector<std::string>(conditions.begin() + nBefore, conditions.end()),
+              (std::vector<std::string>{"\"v7\"", ""}));
+    EXPECT_EQ(icons[0]->items.GetCount(), 7u);
+    EXPECT_EQ(icons[0]->iCurrentItem, 0);
+    EXPECT_EQ(HostSnapshot().attention, 0);
+    EXPECT_EQ(Marked(icons[0]), 0u);
+    EXPECT_TRUE(CapturedMessages().empty());
+}
+
+TEST_F(ItemStateTest, MarksNotSeenBeforeTheDockClosedAreStillThereAfter) {
+    Feed feed;
+    WriteIni({feed.Url()});
+    StartAll();
+    feed.lItems = 6;
+    StartRefresh(icons[0]);
+    ASSERT_TRUE(WaitForWorker(icons[0]->hRefreshThread, 20000));
+    EXPECT_EQ(Marked(icons[0]), 1u);
+    StopAll();
+    feed.lItems = 8;
+    ResetHost();
+    StartAll();
+    EXPECT_EQ(Marked(icons[0]), 3u);
+    EXPECT_EQ(HostSnapshot().attention, 1);
+}
+
+TEST_F(ItemStateTest, TwoIconsWithDifferentFeedsKeepTheirOwnState) {
+    Feed one, two;
+    WriteIni({one.Url(), two.Url()});
+    StartAll(2);
+    StopAll();
+    one.lItems = 6;
+    two.lItems = 9;
+    StartAll(2);
+    EXPECT_EQ(Marked(icons[0]), 1u);
+    EXPECT_EQ(Marked(icons[1]), 4u);
+    EXPECT_NE(one.StateFile(), two.StateFile());
+}
+
+// A state file that cannot be read is no state: the refresh goes on as on a first start,
+// without a word. Where the folder cannot take the file, it goes next to the dock's
+// settings file and is read from there.
+TEST_F(ItemStateTest, AStateFileThatCannotBeReadIsNoState) {
+    Feed feed;
+    WriteIni({feed.Url()});
+    StartAll();
+    StopAll();
+    const std::wstring file = feed.StateFile();
+    const std::string good = ReadFileBytes(file);
+    ASSERT_FALSE(good.empty());
+    const std::wstring beside =
+        std::wstring(folder.begin(), folder.end()) + AsWide(ItemStateFileName(AsU16(feed.server.Url())));
+    auto startDamaged = [&](const char* szWhat) {
+        DeleteFileW(beside.c_str());
+        feed.lItems = feed.lItems + 1;
+        ResetHost();
+        size_t nBefore = feed.server.Requests().size();
+        StartAll();
+        EXPECT_EQ(feed.Conditions().at(nBefore), "") << szWhat;
+        EXPECT_EQ(icons[0]->items.GetCount(), static_cast<unsigned int>(feed.lItems)) << szWhat;
+        EXPECT_EQ(HostSnapshot().attention, 0) << szWhat;
+        EXPECT_EQ(Marked(icons[0]), 0u) << szWhat;
+        EXPECT_TRUE(CapturedMessages().empty()) << szWhat;
+        StopAll();
+    };
+    {
+        std::ofstream(std::string(file.begin(), file.end()), std::ios::binary) << good.substr(0, good.size() / 2);
+        startDamaged("cut in half");
+    }
+    {
+        // Held by another program that lets nobody read it.
+        qm::UniqueFileHandle hHeld(CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(hHeld);
+        startDamaged("no permission to read");
+    }
+    {
+        // A folder where the file should be: nothing is read, and the state goes next
+        // to the settings file instead, where the next start finds it.
+        ASSERT_TRUE(DeleteFileW(file.c_str()));
+        ASSERT_TRUE(CreateDirectoryW(file.c_str(), nullptr));
+        startDamaged("a folder");
+        EXPECT_FALSE(ReadFileBytes(beside).empty());
+        feed.lItems = feed.lItems + 2;
+        StartAll();
+        EXPECT_EQ(Marked(icons[0]), 2u);
+    }
+}
