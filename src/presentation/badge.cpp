@@ -42,10 +42,12 @@ void DrawCountBadge(GpGraphics* pGraphics, size_t nCount, const wchar_t* szFontF
     GdipPathPtr text;
     GdipCreatePath(Gdiplus::FillModeWinding, text.put());
     Gdiplus::RectF bounds;
-    if (text && family) {
-        Gdiplus::Rect rcOrigin(0, 0, 4 * c_iCanvas, 2 * c_iCanvas);
+    GdipStringFormatPtr format;
+    GdipCreateStringFormat(Gdiplus::StringFormatFlagsNoWrap, LANG_NEUTRAL, format.put());
+    if (text && family && format) {
+        Gdiplus::Rect rcOrigin(0, 0, 2 * c_iCanvas, c_iCanvas);
         GdipAddPathStringI(text.get(), label.c_str(), -1, family.get(), Gdiplus::FontStyleBold, c_fEmSize, &rcOrigin,
-                           nullptr);
+                           format.get());
         GdipGetPathWorldBounds(text.get(), &bounds, nullptr, nullptr);
     }
     int iWidth = c_iDiameter;
