@@ -69,7 +69,11 @@ TEST(DockRestart, ItemsThatCameWhileTheDockWasClosedAreCountedOnTheIconUntilTheM
     // Two items while the dock is closed; the next start notices them once.
     lItems = 7;
     size_t nBefore = server.Requests().size();
-    out = RunDockhost(dock + "--until-refreshed --overlay \"" + folder + "second.png\"").out;
+    // The icon as the dock shows it then is also kept for the README (docs/new-items.png).
+    const std::string shots = TestExeFolder() + "shots\\";
+    CreateDirectoryA(shots.c_str(), nullptr);
+    out = RunDockhost(dock + "--until-refreshed --overlay \"" + folder + "second.png\" --icon \"" + shots +
+                      "icon-new-items.png\"").out;
     EXPECT_EQ(server.Requests().at(nBefore).Header("If-None-Match"), "\"v5\"");
     EXPECT_EQ(Count(out, "DockletDoAttentionAnimation(0)"), 1u) << out;
     EXPECT_EQ(PngPixel(folder + "second.png", 160, 54), highlight);
