@@ -78,8 +78,8 @@ void StorePage(HWND hPage, SheetContext* pContext) {
         StoreNumber(hPage, IDC_CYCLE_SECONDS, CYCLE_SECONDS_MIN, CYCLE_SECONDS_MAX, pWork->iCycleSeconds);
     pWork->iCycleCount = StoreNumber(hPage, IDC_CYCLE_COUNT, CYCLE_COUNT_MIN, CYCLE_COUNT_MAX, pWork->iCycleCount);
     pWork->bNotifyNew = Checked(hPage, IDC_NOTIFY_NEW) ? 1 : 0;
-    pWork->iRefreshMinutes = StoreNumber(hPage, IDC_REFRESH_MINUTES, REFRESH_MINUTES_MIN, REFRESH_MINUTES_MAX,
-                                         pWork->iRefreshMinutes);
+    pWork->iRefreshMinutes =
+        StoreNumber(hPage, IDC_REFRESH_MINUTES, REFRESH_MINUTES_MIN, REFRESH_MINUTES_MAX, pWork->iRefreshMinutes);
 }
 
 }  // namespace

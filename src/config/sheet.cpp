@@ -146,6 +146,7 @@ void HandOverWorkingCopy(_DOCKLET_DATA* pLive, SheetContext* pContext) {
     // be released, and the new one's items are fetched at once.
     const bool bNewProfile = pContext->bRestored || ActiveProfile(pLive) != ActiveProfile(pWork);
     if (bNewProfile) StopWorkers(pLive, c_dwStopWorkersWait);
+    const int iOldRefreshMinutes = pLive->iRefreshMinutes;
     std::vector<std::wstring> removedFeeds;
     {
         // A refresh worker reads the profile list and the active profile under this
@@ -163,6 +164,8 @@ void HandOverWorkingCopy(_DOCKLET_DATA* pLive, SheetContext* pContext) {
     if (bNewProfile) {
         ApplyCurrentProfile(pLive);
     } else {
+        // Another period of checks counts from now, not after the one under way.
+        if (pLive->iRefreshMinutes != iOldRefreshMinutes) ArmRefreshTimer(pLive);
         // The same profile: its pictures (or the docklet's), the menu picture made anew
         // only when a profile shows it or the docklet-wide menu icon changed.
         bool bKeepMenuPicture = !ActiveProfile(pLive) && _wcsicmp(szOldMenuIcon, pLive->szMenuIcon) == 0;

@@ -99,8 +99,7 @@ void RefreshThreadProc(_DOCKLET_DATA* pData, HANDLE hCancel) {
 
 }  // namespace
 
-bool RefreshFeed(_DOCKLET_DATA* pData, HANDLE hCancel, const wchar_t* szURL, FeedAnswer* pAnswer,
-                 FeedAnswer* pAgain) {
+bool RefreshFeed(_DOCKLET_DATA* pData, HANDLE hCancel, const wchar_t* szURL, FeedAnswer* pAnswer, FeedAnswer* pAgain) {
     ReadItemState(pData, hCancel, szURL);
     ArmValidatorsWithoutItems(pData, szURL);
     FeedAnswer answer;

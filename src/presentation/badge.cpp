@@ -66,7 +66,8 @@ void DrawCountBadge(GpGraphics* pGraphics, size_t nCount, const wchar_t* szFontF
         GdipFillPath(pGraphics, fill.get(), shape.get());
     }
     if (text && white && bounds.Width > 0) {
-        MovePath(text.get(), x + (iWidth - bounds.Width) / 2 - bounds.X, y + (c_iDiameter - bounds.Height) / 2 - bounds.Y);
+        MovePath(text.get(), x + (iWidth - bounds.Width) / 2 - bounds.X,
+                 y + (c_iDiameter - bounds.Height) / 2 - bounds.Y);
         GdipFillPath(pGraphics, white.get(), text.get());
     }
 }

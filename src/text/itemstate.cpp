@@ -169,8 +169,7 @@ bool ParseBody(std::string_view body, ItemState& out) {
         !ParseValue(value, ITEM_STATE_MAX_LAST_MODIFIED, true, &out.lastModified))
         return false;
     while (lines.Next(&line)) {
-        if (out.keys.size() >= ITEM_STATE_MAX_KEYS || line.empty() || (line[0] != '+' && line[0] != '='))
-            return false;
+        if (out.keys.size() >= ITEM_STATE_MAX_KEYS || line.empty() || (line[0] != '+' && line[0] != '=')) return false;
         ItemStateKey key;
         key.bNew = line[0] == '+';
         if (!ParseHash(line.substr(1), &key.key)) return false;

@@ -38,7 +38,7 @@ struct ItemStateKey {
 };
 
 struct ItemState {
-    std::u16string url;        // the feed address the state belongs to
+    std::u16string url;         // the feed address the state belongs to
     uint64_t ullRefreshed = 0;  // the last successful refresh, seconds since 1970 (UTC)
     // The validators of the feed's last 200 and the address they were given for.
     std::u16string validatorsUrl;

@@ -382,6 +382,7 @@ TEST_F(ConfigTest, HeadlinesPageSaysWhenTheFeedAsksForFewerChecks) {
                            PressSheet(PSBTN_OK), WaitDialogGone(L"Configure Quillmere")}));
     EXPECT_EQ(seen, (std::vector<std::wstring>{L"60", L"This feed asks for at most one check every 2 hours.", L""}));
     EXPECT_EQ(pLive->iRefreshMinutes, 5);
+    EXPECT_TRUE(KillTimer(hwnd, IDT_REFRESH)) << "the new period counts from the hand-over";
 }
 
 TEST_F(ConfigTest, PagesRenderCleanly) {

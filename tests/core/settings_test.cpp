@@ -167,8 +167,8 @@ TEST_F(SettingsTest, SaveRoundTripsAndDeletedProfilesKeysGo) {
 
 TEST_F(SettingsTest, HeadlineKeysAreClampedAndRoundTrip) {
     // Out of range, past the range of int, not a number, a flag other than 1; then missing.
-    Write("[Q]\r\nCycleItems=1\r\nCycleSeconds=99999999999\r\nCycleCount=-4\r\nNotifyNew=2\r\nRefreshMinutes=1\r\n"
-          "[R]\r\nCycleSeconds=soon\r\nRefreshMinutes=99999999999\r\n");
+    Write("[Q]\r\nCycleItems=1\r\nCycleSeconds=99999999999\r\nCycleCount=-4\r\nNotifyNew=2\r\n"
+          "RefreshMinutes=1\r\n[R]\r\nCycleSeconds=soon\r\nRefreshMinutes=99999999999\r\n");
     Load();
     EXPECT_EQ(std::vector<int>({pData->bCycleItems, pData->iCycleSeconds, pData->iCycleCount, pData->bNotifyNew,
                                 pData->iRefreshMinutes}),
@@ -281,7 +281,8 @@ TEST_F(SettingsTest, SaveChangesOnlyTheDockletsKeysAndKeepsTheEncoding) {
     std::string section = bytes.substr(before.size(), bytes.size() - before.size() - after.size());
     EXPECT_EQ(section.find("[Q]\r\nDockKey = kept \r\nTitle=New  [Injected]  Key=1\r\nImagesFolder=icons\r\n"), 0u)
         << section;
-    EXPECT_NE(section.find("NotifyNew=1\r\nRefreshMinutes=60\r\nProfiles=0\r\nCurrentProfile=-1\r\n; note\r\nA05-IconMenu=kept\r\n"),
+    EXPECT_NE(section.find("NotifyNew=1\r\nRefreshMinutes=60\r\nProfiles=0\r\nCurrentProfile=-1\r\n; note\r\n"
+                           "A05-IconMenu=kept\r\n"),
               std::string::npos)
         << section;
     EXPECT_EQ(section.find("A5-"), std::string::npos);

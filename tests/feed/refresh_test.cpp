@@ -371,8 +371,10 @@ TEST_F(RefreshTest, TheTimerWaitsAsLongAsTheReaderTheFeedOrTheServerAsks) {
          "<feed xmlns=\"http://www.w3.org/2005/Atom\" xmlns:sy=\"http://purl.org/rss/1.0/modules/syndication/\">"
          "<title>T</title><sy:updatePeriod>weekly</sy:updatePeriod><entry><title>t</title></entry></feed>",
          200, 15, 1440},
-        {"a name that only looks like the module's", "<rss><channel><sy:updatePeriod xmlns:sy=\"urn:other\">daily"
-                                                    "</sy:updatePeriod>" + item + "</channel></rss>",
+        {"a name that only looks like the module's",
+         "<rss><channel><sy:updatePeriod xmlns:sy=\"urn:other\">daily"
+         "</sy:updatePeriod>" +
+             item + "</channel></rss>",
          200, 15, 15},
         // A Retry-After of 6 hours wins over the ttl of the last 200 and the reader's.
         {"ttl again", "<rss><channel><ttl>180</ttl>" + item + "</channel></rss>", 200, 15, 180},

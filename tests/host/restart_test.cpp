@@ -44,8 +44,8 @@ HttpResponse GrowingFeed(LONG lItems, const char* szChannelExtra = "") {
     r.eTag = "\"v" + std::to_string(lItems) + "\"";
     r.body = std::string("<rss><channel><title>Feed</title>") + szChannelExtra;
     for (int i = lItems - 1; i >= 0; --i)
-        r.body += "<item><title>Item " + std::to_string(i) + "</title><link>http://e/" + std::to_string(i) +
-                  "</link></item>";
+        r.body +=
+            "<item><title>Item " + std::to_string(i) + "</title><link>http://e/" + std::to_string(i) + "</link></item>";
     r.body += "</channel></rss>";
     return r;
 }
@@ -57,8 +57,8 @@ TEST(DockRestart, ItemsThatCameWhileTheDockWasClosedAreCountedOnTheIconUntilTheM
     HttpServer server([&](const HttpRequest&) { return GrowingFeed(lItems); });
     const std::string folder = MakeTempFolder("dockrestart"), ini = folder + "dock.ini";
     std::wstring url = server.Url();
-    WriteIni(ini, "[Quillmere]\r\nProfiles=1\r\nCurrentProfile=0\r\nA0-RssFeedURL=" + std::string(url.begin(), url.end()) +
-                      "\r\n");
+    WriteIni(ini, "[Quillmere]\r\nProfiles=1\r\nCurrentProfile=0\r\nA0-RssFeedURL=" +
+                      std::string(url.begin(), url.end()) + "\r\n");
     const std::string dock = "--ini \"" + ini + "\" --section Quillmere --log ";
     const Gdiplus::ARGB highlight = MakeArgb(GetSysColor(COLOR_HIGHLIGHT), 255);
 
@@ -73,7 +73,8 @@ TEST(DockRestart, ItemsThatCameWhileTheDockWasClosedAreCountedOnTheIconUntilTheM
     const std::string shots = TestExeFolder() + "shots\\";
     CreateDirectoryA(shots.c_str(), nullptr);
     out = RunDockhost(dock + "--until-refreshed --overlay \"" + folder + "second.png\" --icon \"" + shots +
-                      "icon-new-items.png\"").out;
+                      "icon-new-items.png\"")
+              .out;
     EXPECT_EQ(server.Requests().at(nBefore).Header("If-None-Match"), "\"v5\"");
     EXPECT_EQ(Count(out, "DockletDoAttentionAnimation(0)"), 1u) << out;
     EXPECT_EQ(PngPixel(folder + "second.png", 160, 54), highlight);

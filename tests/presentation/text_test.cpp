@@ -247,7 +247,8 @@ struct BadgeArea {
 }  // namespace
 
 TEST(CountBadge, SaysTheNumberUpTo99) {
-    const std::pair<size_t, const wchar_t*> cases[] = {{1, L"1"}, {9, L"9"}, {99, L"99"}, {100, L"99+"}, {2000, L"99+"}};
+    const std::pair<size_t, const wchar_t*> cases[] = {
+        {1, L"1"}, {9, L"9"}, {99, L"99"}, {100, L"99+"}, {2000, L"99+"}};
     for (const auto& c : cases) EXPECT_EQ(BadgeLabel(c.first), c.second);
 }
 
@@ -264,9 +265,9 @@ TEST(CountBadge, TopRightWhenItemsAreNewAndTheIconAsBeforeOtherwise) {
     Pixels px(two.get());
     BadgeArea badge(px);
     EXPECT_GT(badge.n, 4000);
-    EXPECT_GT(badge.nWhite, 300);  // the digit
-    EXPECT_GT(badge.iLeft, 128);   // in the right half,
-    EXPECT_LT(badge.iBottom, 110);  // above the text's box
+    EXPECT_GT(badge.nWhite, 300);                     // the digit
+    EXPECT_GT(badge.iLeft, 128);                      // in the right half,
+    EXPECT_LT(badge.iBottom, 110);                    // above the text's box
     EXPECT_EQ(px.At(128, 170), before.At(128, 170));  // which is drawn as before
 
     // NotifyNew off: exactly the overlay without marks.
@@ -315,7 +316,8 @@ TEST(CountBadge, ReadableOnAFortyEightPixelIcon) {
         for (int x = 28; x < 48; ++x) {
             if (px.A(x, y) < 250) continue;
             if (abs(px.R(x, y) - GetRValue(crHighlight)) + abs(px.G(x, y) - GetGValue(crHighlight)) +
-                    abs(px.B(x, y) - GetBValue(crHighlight)) < 40)
+                    abs(px.B(x, y) - GetBValue(crHighlight)) <
+                40)
                 ++nBody;
             if (px.R(x, y) > 220 && px.G(x, y) > 220 && px.B(x, y) > 220) ++nDigit;
         }

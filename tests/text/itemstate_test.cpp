@@ -14,13 +14,14 @@ ItemState Sample(size_t nKeys = 5) {
     s.validatorsUrl = s.url;
     s.eTag = u"W/\"abc 123\"";
     s.lastModified = u"Tue, 08 Dec 2026 12:00:00 GMT";
-    for (size_t i = 0; i < nKeys; ++i) s.keys.push_back({HashText(u"Lhttp://e/" + std::u16string(1, u'a' + i % 26)) + i, i < 2});
+    for (size_t i = 0; i < nKeys; ++i)
+        s.keys.push_back({HashText(u"Lhttp://e/" + std::u16string(1, u'a' + i % 26)) + i, i < 2});
     return s;
 }
 
 bool SameState(const ItemState& a, const ItemState& b) {
-    if (a.url != b.url || a.ullRefreshed != b.ullRefreshed || a.validatorsUrl != b.validatorsUrl ||
-        a.eTag != b.eTag || a.lastModified != b.lastModified || a.keys.size() != b.keys.size())
+    if (a.url != b.url || a.ullRefreshed != b.ullRefreshed || a.validatorsUrl != b.validatorsUrl || a.eTag != b.eTag ||
+        a.lastModified != b.lastModified || a.keys.size() != b.keys.size())
         return false;
     for (size_t i = 0; i < a.keys.size(); ++i)
         if (a.keys[i].key != b.keys[i].key || a.keys[i].bNew != b.keys[i].bNew) return false;
@@ -69,7 +70,7 @@ TEST(ItemState, WhatIsWrittenReadsBackAsItWas) {
 
 TEST(ItemState, TheWriterKeepsWithinTheBoundsItReadsBy) {
     ItemState s = Sample(ITEM_STATE_MAX_KEYS + 10);
-    s.eTag = u"bad\r\nInjected: 1";        // would be a header line of its own
+    s.eTag = u"bad\r\nInjected: 1";             // would be a header line of its own
     s.lastModified = std::u16string(64, u'x');  // one past its bound
     s.validatorsUrl = std::u16string(u"a\0b", 3);
     ItemState back;
@@ -88,22 +89,25 @@ TEST(ItemState, DamagedFilesReadAsNoState) {
     std::vector<std::pair<std::string, std::string>> cases = {
         {"empty", ""},
         {"only the checksum line", SealItemState("")},
-        {"random bytes", std::string("\x8f\x01\xffQuillmere\x00\x13\x37 item state 1\nend ", 30) +
-                             std::string(16, 'a') + "\n"},
+        {"random bytes",
+         std::string("\x8f\x01\xffQuillmere\x00\x13\x37 item state 1\nend ", 30) + std::string(16, 'a') + "\n"},
         {"a foreign file", "[Quillmere]\r\nTitle=Quillmere\r\n"},
         {"another version", SealItemState("Quillmere item state 2\n" + body.substr(body.find('\n') + 1))},
-        {"one byte changed", [&] {
+        {"one byte changed",
+         [&] {
              std::string s = good;
              s[good.find("http") + 7] ^= 0x20;
              return s;
          }()},
-        {"line ends changed to CR LF", [&] {
+        {"line ends changed to CR LF",
+         [&] {
              std::string s;
              for (char c : good) s += c == '\n' ? std::string("\r\n") : std::string(1, c);
              return s;
          }()},
         {"bytes after the checksum line", good + "x"},
-        {"more keys than the bound", [&] {
+        {"more keys than the bound",
+         [&] {
              std::string s = body;
              for (size_t i = 0; i < ITEM_STATE_MAX_KEYS; ++i) s += "=0123456789abcdef\n";
              return SealItemState(s);
@@ -112,20 +116,21 @@ TEST(ItemState, DamagedFilesReadAsNoState) {
         {"a key that is not hex", SealItemState(body + "+0123456789abcdeg\n")},
         {"a key cut short", SealItemState(body + "=0123456789abcde\n")},
         {"an empty line", SealItemState(body + "\n")},
-        {"an over-long address", SealItemState("Quillmere item state 1\nurl " + std::string(ITEM_STATE_MAX_URL + 1, 'u') +
-                                        "\nrefreshed 1\nvalidators \netag \nlast-modified \n")},
+        {"an over-long address",
+         SealItemState("Quillmere item state 1\nurl " + std::string(ITEM_STATE_MAX_URL + 1, 'u') +
+                       "\nrefreshed 1\nvalidators \netag \nlast-modified \n")},
         {"a header line in the ETag", SealItemState("Quillmere item state 1\nurl u\nrefreshed 1\nvalidators \n"
-                                             "etag a%000D%000AX: y\nlast-modified \n")},
+                                                    "etag a%000D%000AX: y\nlast-modified \n")},
         {"a NUL in the address", SealItemState("Quillmere item state 1\nurl a%0000b\nrefreshed 1\nvalidators \n"
-                                        "etag \nlast-modified \n")},
+                                               "etag \nlast-modified \n")},
         {"a broken escape", SealItemState("Quillmere item state 1\nurl a%00\nrefreshed 1\nvalidators \n"
-                                   "etag \nlast-modified \n")},
+                                          "etag \nlast-modified \n")},
         {"a time past 64 bits", SealItemState("Quillmere item state 1\nurl u\nrefreshed 18446744073709551616\n"
-                                       "validators \netag \nlast-modified \n")},
+                                              "validators \netag \nlast-modified \n")},
         {"fields out of order", SealItemState("Quillmere item state 1\nrefreshed 1\nurl u\nvalidators \n"
-                                       "etag \nlast-modified \n")},
+                                              "etag \nlast-modified \n")},
         {"text beyond ASCII written raw", SealItemState("Quillmere item state 1\nurl \xC3\xA9\nrefreshed 1\n"
-                                                 "validators \netag \nlast-modified \n")},
+                                                        "validators \netag \nlast-modified \n")},
     };
     // Cut at every tenth of its length.
     for (int i = 1; i < 10; ++i)

@@ -45,13 +45,13 @@ TEST(RefreshPeriod, TheLongestOfTheReadersTheFeedsAndTheServersWins) {
     };
     const uint32_t minute = 60000;
     const Case cases[] = {
-        {60, 0, 0, 60 * minute},            // today's files: hourly
-        {15, 180, 0, 180 * minute},         // the ttl is a lower bound
+        {60, 0, 0, 60 * minute},     // today's files: hourly
+        {15, 180, 0, 180 * minute},  // the ttl is a lower bound
         {15, 0, 0, 15 * minute},
-        {240, 180, 0, 240 * minute},        // never shorter than the reader asked
+        {240, 180, 0, 240 * minute},                  // never shorter than the reader asked
         {15, 180, 6 * 60 * minute, 6 * 60 * minute},  // a Retry-After of 6 hours wins over both
-        {60, 0, 90000, 60 * minute},        // a short back-off changes nothing
-        {1, 0, 0, 5 * minute},              // the reader's minutes held to their bounds
+        {60, 0, 90000, 60 * minute},                  // a short back-off changes nothing
+        {1, 0, 0, 5 * minute},                        // the reader's minutes held to their bounds
         {-5, 0, 0, 5 * minute},
         {100000, 0, 0, 1440 * minute},
         {5, 100000, 0, 1440 * minute},

@@ -92,15 +92,17 @@ TEST(Feeddump, PrintsOneJsonLinePerUrlInOrder) {
     RunResult r = RunFeeddump(L"\"" + server.Url("/rss") + L"\" " + server.Url("/bad") + L" " + server.Url("/x"), 30000);
     EXPECT_EQ(r.exitCode, 0u);
     ASSERT_EQ(r.lines.size(), 3u);
-    EXPECT_EQ(r.lines[0], "{\"url\": \"" + Narrow(server.Url("/rss")) +
-                              "\", \"result\": true, \"format\": 1, \"title\": \"Caf\xC3\xA9 \\\"q\\\" \\\\ x\", "
-                              "\"items\": [{\"title\": \"A\\tB\", \"display_title\": \"A B\", \"link\": \"http://e/1\", "
-                              "\"date\": \"Mon\", \"description\": \"<p>hi</p>\\n\", \"file\": \"item0.html\"}], "
-                              "\"messages\": [], \"status\": 200, \"new\": 0, \"next_check_minutes\": 60}");
-    EXPECT_EQ(r.lines[1], "{\"url\": \"" + Narrow(server.Url("/bad")) +
-                              "\", \"result\": false, \"format\": 0, \"title\": \"\", \"items\": [], \"messages\": "
-                              "[\"pXMLDocPtr->loadXML failed (0)\", \"Invalid Exception (0)\"], \"status\": 200, \"new\": 0, "
-                              "\"next_check_minutes\": 60}");
+    EXPECT_EQ(r.lines[0],
+              "{\"url\": \"" + Narrow(server.Url("/rss")) +
+                  "\", \"result\": true, \"format\": 1, \"title\": \"Caf\xC3\xA9 \\\"q\\\" \\\\ x\", "
+                  "\"items\": [{\"title\": \"A\\tB\", \"display_title\": \"A B\", \"link\": \"http://e/1\", "
+                  "\"date\": \"Mon\", \"description\": \"<p>hi</p>\\n\", \"file\": \"item0.html\"}], "
+                  "\"messages\": [], \"status\": 200, \"new\": 0, \"next_check_minutes\": 60}");
+    EXPECT_EQ(r.lines[1],
+              "{\"url\": \"" + Narrow(server.Url("/bad")) +
+                  "\", \"result\": false, \"format\": 0, \"title\": \"\", \"items\": [], \"messages\": "
+                  "[\"pXMLDocPtr->loadXML failed (0)\", \"Invalid Exception (0)\"], \"status\": 200, \"new\": 0, "
+                  "\"next_check_minutes\": 60}");
     EXPECT_EQ(r.lines[2], "{\"url\": \"" + Narrow(server.Url("/x")) +
                               "\", \"result\": false, \"format\": 0, \"title\": \"\", \"items\": [], \"messages\": "
                               "[\"Invalid status (404)\"], \"status\": 404, \"new\": 0, \"next_check_minutes\": 60}");
@@ -326,7 +328,8 @@ TEST(Feeddump, StateFilesCarryWhatWasSeenFromOneRunToTheNext) {
         int n = bSame ? 3 : static_cast<int>(lItems);
         HttpResponse r = Body(std::string("<rss><channel><title>T</title>") + (bSame ? "<ttl>180</ttl>" : ""));
         for (int i = n - 1; i >= 0; --i)
-            r.body += "<item><title>I" + std::to_string(i) + "</title><link>http://e/" + std::to_string(i) + "</link></item>";
+            r.body +=
+                "<item><title>I" + std::to_string(i) + "</title><link>http://e/" + std::to_string(i) + "</link></item>";
         r.body += "</channel></rss>";
         r.eTag = "\"" + req.path + std::to_string(n) + "\"";
         return r;
