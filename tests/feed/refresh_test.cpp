@@ -334,6 +334,7 @@ TEST_F(RefreshTest, NotModifiedAndBackOff) {
     // Applying a profile (as a switch does) drops the items: the validators still go
     // out, but the 304 they bring has nothing to keep, so the feed is fetched once more.
     nBefore = server.Requests().size();
+    ResetHost();
     ApplyCurrentProfile(pData);
     ASSERT_TRUE(WaitForWorker(pData->hRefreshThread, 20000));
     PumpFor(20);
