@@ -31,11 +31,7 @@ struct HeadlinesTest : testing::Test {
     HttpServer server{[this](const HttpRequest&) {
         HttpResponse r;
         r.status = lStatus;
-        r.body = "<rss><channel><title>Feed</title>";
-        for (int i = lItems - 1; i >= 0; --i)
-            r.body += "<item><title>Item " + std::to_string(i) + "</title><link>http://e/" + std::to_string(i) +
-                      "</link></item>";
-        r.body += "</channel></rss>";
+        r.body = NewestFirstRss(lItems);
         return r;
     }};
     HWND hwnd = CreateDockWindow();

@@ -5,24 +5,15 @@
 #include <gtest/gtest.h>
 #include <fstream>
 #include <string>
-#include "app/commands.h"
 #include "app/instance.h"
-#include "core/gdiplus.h"
 #include "core/record.h"
 #include "core/u16.h"
 #include "core/unique.h"
 #include "feed/itemstate.h"
 #include "feed/newitems.h"
-#include "feed/refresh.h"
-#include "presentation/text.h"
 #include "support/testhost.h"
 
 namespace {
-
-LRESULT CALLBACK CloseMenuProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    if (uMsg == WM_ENTERIDLE) EndMenu();
-    return DefWindowProcW(hwnd, uMsg, wParam, lParam);
-}
 
 // A feed of lItems items, newest ("Item n-1") first, whose ETag names its length.
 struct Feed {
@@ -30,11 +21,7 @@ struct Feed {
     HttpServer server{[this](const HttpRequest&) {
         HttpResponse r;
         r.eTag = "\"v" + std::to_string(lItems) + "\"";
-        r.body = "<rss><channel><title>Feed</title>";
-        for (int i = lItems - 1; i >= 0; --i)
-            r.body += "<item><title>Item " + std::to_string(i) + "</title><link>http://e/" + std::to_string(i) +
-                      "</link></item>";
-        r.body += "</channel></rss>";
+        r.body = NewestFirstRss(lItems);
         return r;
     }};
     std::string Url() const {
@@ -72,7 +59,6 @@ struct ItemStateTest : testing::Test {
     void StartAll(size_t nIcons = 1) {
         for (size_t i = 0; i < nIcons; ++i) {
             HWND hwnd = CreateDockWindow();
-            SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CloseMenuProc));
             windows.push_back(hwnd);
             std::string section = "Icon" + std::to_string(i);
             _DOCKLET_DATA* p = CreateDocklet(hwnd, GetModuleHandleW(nullptr), ini.c_str(), section.c_str());
@@ -90,76 +76,30 @@ struct ItemStateTest : testing::Test {
         qm::ScopedLock lock(p->csState);
         return CountMarkedItems(p);
     }
-    // A pixel of the overlay the host was handed last.
-    static Gdiplus::ARGB OverlayPixel(int x, int y) {
-        Gdiplus::ARGB argb = 0;
-        qm::GdipBitmapGetPixel(static_cast<qm::GpBitmap*>(HostSnapshot().pOverlay), x, y, &argb);
-        return argb;
-    }
 };
-
-const Gdiplus::ARGB c_argbTransparent = 0;
-
-Gdiplus::ARGB Highlight() {
-    return MakeArgb(GetSysColor(COLOR_HIGHLIGHT), 255);
-}
 
 }  // namespace
 
-TEST_F(ItemStateTest, WhatCameWhileTheDockWasClosedIsNewAfterTheRestart) {
+// After a restart the first request is conditional on the state's validators; a feed
+// that did not change answers 304, and as the new instance has no items to keep yet, the
+// feed is fetched once more. (The stand-in dock's restart test follows a feed that did
+// change, with the badge and the item menu.)
+TEST_F(ItemStateTest, AnUnchangedFeedAfterARestartIsFetchedAfterIts304) {
     Feed feed;
     WriteIni({feed.Url()});
     StartAll();
-    EXPECT_EQ(icons[0]->items.GetCount(), 5u);
-    EXPECT_EQ(HostSnapshot().attention, 0);
-    EXPECT_EQ(OverlayPixel(160, 54), c_argbTransparent);  // no badge
     StopAll();
-    ASSERT_FALSE(ReadFileBytes(feed.StateFile()).empty());
-
-    // Two items while the dock was closed.
-    feed.lItems = 7;
     ResetHost();
     size_t nBefore = feed.server.Requests().size();
     StartAll();
-    EXPECT_EQ(feed.Conditions().at(nBefore), "\"v5\"");  // the first request was conditional
-    EXPECT_EQ(HostSnapshot().attention, 1);
-    EXPECT_EQ(Marked(icons[0]), 2u);
-    EXPECT_EQ(OverlayPixel(160, 54), Highlight());  // the badge in the top right corner
-    // Opening the item menu clears the marks, the badge and the marks in the file.
-    ShowItemMenu(icons[0]);
-    EXPECT_EQ(Marked(icons[0]), 0u);
-    EXPECT_EQ(OverlayPixel(160, 54), c_argbTransparent);
-    EXPECT_EQ(ReadFileBytes(feed.StateFile()).find("\n+"), std::string::npos);
-    StopAll();
-
-    // Unchanged: 304 to the state's validators, then the feed once more to have items.
-    ResetHost();
-    nBefore = feed.server.Requests().size();
-    StartAll();
     std::vector<std::string> conditions = feed.Conditions();
     EXPECT_EQ(std::vector<std::string>(conditions.begin() + nBefore, conditions.end()),
-              (std::vector<std::string>{"\"v7\"", ""}));
-    EXPECT_EQ(icons[0]->items.GetCount(), 7u);
+              (std::vector<std::string>{"\"v5\"", ""}));
+    EXPECT_EQ(icons[0]->items.GetCount(), 5u);
     EXPECT_EQ(icons[0]->iCurrentItem, 0);
     EXPECT_EQ(HostSnapshot().attention, 0);
     EXPECT_EQ(Marked(icons[0]), 0u);
     EXPECT_TRUE(CapturedMessages().empty());
-}
-
-TEST_F(ItemStateTest, MarksNotSeenBeforeTheDockClosedAreStillThereAfter) {
-    Feed feed;
-    WriteIni({feed.Url()});
-    StartAll();
-    feed.lItems = 6;
-    StartRefresh(icons[0]);
-    ASSERT_TRUE(WaitForWorker(icons[0]->hRefreshThread, 20000));
-    EXPECT_EQ(Marked(icons[0]), 1u);
-    StopAll();
-    feed.lItems = 8;
-    ResetHost();
-    StartAll();
-    EXPECT_EQ(Marked(icons[0]), 3u);
-    EXPECT_EQ(HostSnapshot().attention, 1);
 }
 
 TEST_F(ItemStateTest, TwoIconsWithDifferentFeedsKeepTheirOwnState) {

@@ -42,11 +42,7 @@ void WriteIni(const std::string& path, const std::string& body) {
 HttpResponse GrowingFeed(LONG lItems, const char* szChannelExtra = "") {
     HttpResponse r;
     r.eTag = "\"v" + std::to_string(lItems) + "\"";
-    r.body = std::string("<rss><channel><title>Feed</title>") + szChannelExtra;
-    for (int i = lItems - 1; i >= 0; --i)
-        r.body +=
-            "<item><title>Item " + std::to_string(i) + "</title><link>http://e/" + std::to_string(i) + "</link></item>";
-    r.body += "</channel></rss>";
+    r.body = NewestFirstRss(lItems, szChannelExtra);
     return r;
 }
 
