@@ -16,7 +16,7 @@ struct _HTTP_SESSION;  // the downloads' HTTP session (feed/http.h)
 #define IDT_REFRESH 123240
 // The refresh period of the default "RefreshMinutes" (an hour), in ms.
 #define REFRESH_INTERVAL 3600000
-// The headline cycle's step, on the same window as the hourly refresh.
+// The headline cycle's step, on the same window as the refresh timer.
 #define IDT_CYCLE 123241
 
 // Limits and defaults of the headline cycle (settings "CycleSeconds", "CycleCount").

@@ -118,7 +118,7 @@ void StartRefresh(_DOCKLET_DATA* pData) {
     qm::ScopedLock lock(pData->csState);
     if (IsWorkerRunning(pData->hRefreshThread)) return;
     // The worker arms the timer again when it ends, through the notification window.
-    // Without that window the timer stays armed, so timed refreshes still come hourly.
+    // Without that window the timer stays armed, so timed refreshes still come each period.
     if (pData->hwndNotify) KillTimer(pData->hwndDocklet, IDT_REFRESH);
     StartWorker(pData, pData->hRefreshThread, RefreshThreadProc);
 }
