@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 #include "core/message.h"
-#include "feed/http.h"
+#include "feed/resolve.h"
 
 using qm::CheckHr;
 using qm::ComPtr;
