@@ -593,6 +593,8 @@ void ScriptedClick(Icon* p, int click, int choose) {
     SIZE size = {c_iIconSize, c_iIconSize};
     static const char* const c_aszClicks[] = {"", "left", "right", "dock"};
     Log("click: %s", c_aszClicks[click]);
+    // A click on an icon without a profile opens the settings at once, with no menu.
+    SetTimer(p->hwnd, c_idDialogTimer, 100, nullptr);
     if (click == 1)
         g_entry.OnLeftButtonClick(p->pData, &pt, &size);
     else if (click == 2)

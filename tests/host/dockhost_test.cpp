@@ -144,3 +144,17 @@ TEST(Dockhost, IconDestroyedWhileTheSettingsOrTheViewerAreOpen) {
         }
     }
 }
+
+// The dock calls OnConfigure itself (its Settings entry, or a click on an icon without a
+// profile) and removes the icon while the settings are open: the sheet's reference is
+// the last one, and nothing touches the record after it goes (the test build fills freed
+// records and ends the run with exit code 3 when one is written to).
+TEST(Dockhost, IconDestroyedWhileTheDocksOwnSettingsCallIsOpen) {
+    for (const char* szClick : {"--dock-click --choose 1", "--left-click"}) {
+        DWORD rc = 99;
+        std::string out = RunDock(std::string(szClick) + " --dialog-seconds 10 --destroy-after 2500 --log", &rc);
+        EXPECT_EQ(rc, 0u) << szClick << "\n" << out;
+        EXPECT_TRUE(Has(out, "window: Configure Quillmere\n")) << out;
+        EXPECT_TRUE(Has(out, "OnDestroy(0)\ndestroyed\n")) << out;
+    }
+}
