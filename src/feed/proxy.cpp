@@ -192,6 +192,11 @@ void LookupThread(void* pv) {
 HRESULT HttpCreateSession(_HTTP_SESSION** ppOut) {
     if (!ppOut) return E_POINTER;
     *ppOut = nullptr;
+    // The last call WinHTTP makes for a request may be what unloads this module, and
+    // WinHTTP's thread goes on in its own code after that call returns: winhttp.dll must
+    // not be unloaded with us, so once we use it it stays for the life of the process.
+    HMODULE hWinHttp = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"winhttp.dll", &hWinHttp);
     auto* s = new (std::nothrow) _HTTP_SESSION();
     if (!s) return E_OUTOFMEMORY;
     HRESULT hr = E_FAIL;

@@ -340,9 +340,14 @@ void HttpServer::Serve(SOCKET s) {
         if (!resp.lastModified.empty()) head += "Last-Modified: " + resp.lastModified + "\r\n";
         head += resp.extraHeaders;
         head += "\r\n";
-        size_t n = body.size() < resp.dropAfter ? body.size() : resp.dropAfter;
-        if (!SendAll(s, head.data(), head.size()) || !SendAll(s, body.data(), n)) return;
-        if (n < body.size()) {
+        const size_t cbBody = body.size();
+        size_t n = cbBody < resp.dropAfter ? cbBody : resp.dropAfter;
+        // Head and body in one send: a head sent alone waits on the client's delayed ACK.
+        head.append(body, 0, n);
+        body.clear();
+        body.shrink_to_fit();
+        if (!SendAll(s, head.data(), head.size())) return;
+        if (n < cbBody) {
             // Cut off mid-body: a hard close.
             linger lg = {1, 0};
             setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lg), sizeof(lg));
