@@ -8,7 +8,7 @@
 #include "core/unique.h"
 #include "core/worker.h"
 
-struct _HTTP_SESSION;  // the downloads' HTTP session (feed/http.h)
+struct _HTTP_SESSION;  // the downloads' HTTP session (feed/proxy.h)
 
 #define IDT_REFRESH 123240
 #define REFRESH_INTERVAL 3600000
