@@ -11,7 +11,7 @@
 #include "core/worker.h"
 #include "text/refreshperiod.h"
 
-struct _HTTP_SESSION;  // the downloads' HTTP session (feed/http.h)
+struct _HTTP_SESSION;  // the downloads' HTTP session (feed/proxy.h)
 
 #define IDT_REFRESH 123240
 // The refresh period of the default "RefreshMinutes" (an hour), in ms.

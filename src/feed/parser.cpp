@@ -8,7 +8,7 @@
 #include <vector>
 #include "core/message.h"
 #include "core/u16.h"
-#include "feed/http.h"
+#include "feed/resolve.h"
 #include "text/oneline.h"
 
 using qm::CheckHr;
