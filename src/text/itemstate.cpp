@@ -189,6 +189,11 @@ uint64_t HashText(std::u16string_view text) {
     return Mix(h);
 }
 
+uint64_t NewItemKey(std::u16string_view link, std::u16string_view title) {
+    if (!link.empty() && link != u"undefined") return HashText(u"L" + std::u16string(link));
+    return HashText(u"T" + std::u16string(title));
+}
+
 std::u16string ItemStateFileName(std::u16string_view url) {
     std::u16string name;
     AppendHex(name, HashText(url));

@@ -153,4 +153,10 @@ TEST(ItemState, FileNamesAndKeysAreStableHashes) {
     EXPECT_NE(HashText(u"ab"), HashText(u"ba"));
     EXPECT_NE(HashText(u"\u0100"), HashText(u"\u0001"));
     EXPECT_EQ(HashText(u""), HashText(std::u16string_view()));
+    // An item is its link; without one (or with "undefined"), its title, never
+    // mistaken for a link that reads the same.
+    EXPECT_EQ(NewItemKey(u"http://e/1", u"A"), NewItemKey(u"http://e/1", u"B"));
+    EXPECT_EQ(NewItemKey(u"", u"A"), NewItemKey(u"undefined", u"A"));
+    EXPECT_NE(NewItemKey(u"", u"A"), NewItemKey(u"", u"B"));
+    EXPECT_NE(NewItemKey(u"A", u""), NewItemKey(u"", u"A"));
 }

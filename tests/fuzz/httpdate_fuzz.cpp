@@ -1,0 +1,41 @@
+// HTTP dates and Retry-After: a date that parses formats back to the same instant, and
+// no value, however odd, asks for a wait of more than a day or one that is not what
+// its number of seconds or its date says.
+#include "fuzz.h"
+#include "text/httpdate.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // A clock and an offset from their bytes, then Date, then Retry-After.
+    const auto fields = fuzz::Fields(fuzz::Bytes(data, size), 3);
+    const std::u16string rest = fuzz::DecodeText(fields[0]), date = fuzz::DecodeText(fields[1]);
+    const std::u16string retryAfter = fuzz::DecodeText(fuzz::Expand(fields[2]));
+    int64_t now = 0;
+    for (char16_t c : rest.substr(0, 4)) now = now * 65536 + c;
+    now = now % (400ll * 366 * 86400) - 200ll * 366 * 86400;  // within two centuries of 1970
+
+    uint32_t ms = 0;
+    int64_t when = 0;
+    bool bDate = false;
+    fuzz::WithinTimeBound(retryAfter.size() + date.size(), [&] {
+        ms = RetryAfterMs(retryAfter, date, now);
+        bDate = ParseHttpDate(retryAfter, &when);
+    });
+    FUZZ_CHECK(ms <= 86400u * 1000u && ms % 1000 == 0);
+
+    if (bDate) {
+        // The same instant, written the one way; the same text when the weekday was right.
+        const std::u16string again = FormatHttpDate(when);
+        int64_t whenAgain = 0;
+        FUZZ_CHECK(ParseHttpDate(again, &whenAgain) && whenAgain == when);
+        FUZZ_CHECK(again.substr(3) == retryAfter.substr(3));
+    }
+    // Any instant of those centuries written and read back; a wait measured from the
+    // server's Date.
+    const int64_t later = now + static_cast<int64_t>(rest.size() > 4 ? rest[4] : 0) * 997;
+    int64_t read = 0;
+    FUZZ_CHECK(ParseHttpDate(FormatHttpDate(now), &read) && read == now);
+    const uint32_t waitMs = RetryAfterMs(FormatHttpDate(later), FormatHttpDate(now), 0);
+    const int64_t seconds = later - now;
+    FUZZ_CHECK(waitMs == (seconds > 366 * 86400 ? 0 : (seconds > 86400 ? 86400 : seconds) * 1000));
+    return 0;
+}

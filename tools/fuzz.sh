@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Runs the fuzz targets of the native build (build/native/fuzz_*): each replays its
+# corpus (tests/fuzz/corpus/NAME), then fuzzes for SECONDS with the corpus as seeds, and
+# prints its executions, executions per second and the coverage it reached.
+#   usage: tools/fuzz.sh SECONDS [NAME ...]   (default: every target)
+# New inputs go to build/native/fuzz/NAME, never into the checked-in corpus; a finding
+# is written to build/native/fuzz/findings/NAME-* and makes the run fail. Add it to the
+# corpus once it is fixed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:?usage: tools/fuzz.sh SECONDS [NAME ...]}
+shift
+dir=build/native
+work=$dir/fuzz
+names=("$@")
+if [ ${#names[@]} -eq 0 ]; then
+  for f in tests/fuzz/*_fuzz.cpp; do
+    n=$(basename "$f" _fuzz.cpp)
+    names+=("$n")
+  done
+fi
+mkdir -p "$work/findings"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1
+# Expanded inputs of 64 KB while fuzzing: a quadratic path still takes seconds, a linear
+# one milliseconds. The corpus replay of the test run expands them to 256 KB.
+export QM_FUZZ_EXPAND_KB=${QM_FUZZ_EXPAND_KB:-64}
+status=0
+total=0
+rows=()
+for n in "${names[@]}"; do
+  exe=$dir/fuzz_$n
+  [ -x "$exe" ] || { echo "fuzz: $exe is not built (tools/build-native.sh)" >&2; status=1; continue; }
+  mkdir -p "$work/$n"
+  log=$work/$n.log
+  # The time bound of each input is the target's own; -timeout only ends a run that
+  # hangs outright.
+  if "$exe" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 \
+      -artifact_prefix="$work/findings/$n-" "$work/$n" "tests/fuzz/corpus/$n" >"$log" 2>&1; then
+    result=ok
+  else
+    result="FINDING (see $log)"
+    status=1
+  fi
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+  cov=$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -1 | awk '{print $2 " edges, " $4 " features"}')
+  total=$((total + ${runs:-0}))
+  rows+=("$(printf '%-12s %12s runs %8s/s   %-28s %s' "$n" "${runs:-?}" "${rate:-?}" "${cov:-?}" "$result")")
+  echo "${rows[-1]}"
+done
+echo "fuzz: ${#names[@]} targets, ${seconds} s each, $total runs in all"
+exit $status
