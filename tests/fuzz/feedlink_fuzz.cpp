@@ -24,14 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto fields = fuzz::Fields(fuzz::Bytes(data, size), 2);
     const std::u16string contentType = fuzz::DecodeText(fields[0]);
     const std::u16string html = fuzz::DecodeText(fuzz::Expand(fields[1]));
+    const fuzz::Exact exactType(contentType), exactHtml(html);
 
     // The whole page, every link offered and none taken.
     size_t cOffered = 0;
     bool bFound = true;
     fuzz::WithinTimeBound(html.size(), [&] {
-        IsHtmlResponse(contentType, html);
+        IsHtmlResponse(exactType, exactHtml);
         cOffered = 0;
-        bFound = ScanFeedLinks(html, [&](const std::u16string& href) {
+        bFound = ScanFeedLinks(exactHtml, [&](const std::u16string& href) {
             FUZZ_CHECK(href.size() <= html.size());
             ++cOffered;
             return false;
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first that makes a feed address is taken, and the scan ends there.
     std::u16string taken;
     size_t cAfter = 0;
-    bFound = ScanFeedLinks(html, [&](const std::u16string& href) {
+    bFound = ScanFeedLinks(exactHtml, [&](const std::u16string& href) {
         if (!taken.empty()) ++cAfter;
         std::u16string cleaned = CleanHref(href);
         FUZZ_CHECK(cleaned.find_first_of(u" \t\r\n\f") == cleaned.npos);

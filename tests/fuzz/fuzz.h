@@ -9,10 +9,12 @@
 // references) is found and replayed from a seed of a few bytes; a linear scan of it takes
 // a few milliseconds, a quadratic one seconds.
 #pragma once
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -101,6 +103,24 @@ inline std::u16string DecodeText(std::string_view bytes) {
     }
     return out;
 }
+
+// A text in a heap block of exactly its length, so a read one past its end is caught
+// by AddressSanitizer: a std::u16string always has its terminator there.
+template <typename Ch>
+class ExactOf {
+public:
+    explicit ExactOf(std::basic_string_view<Ch> text) : m_p(new Ch[text.size() ? text.size() : 1]), m_cch(text.size()) {
+        std::copy(text.begin(), text.end(), m_p.get());
+    }
+    operator std::basic_string_view<Ch>() const { return {m_p.get(), m_cch}; }
+    std::basic_string_view<Ch> view() const { return *this; }
+
+private:
+    std::unique_ptr<Ch[]> m_p;
+    size_t m_cch;
+};
+using Exact = ExactOf<char16_t>;
+using ExactBytes = ExactOf<char>;
 
 // The input cut at its first n - 1 line feeds: the fields of a target that takes several
 // texts (a header's value and a body, say). Missing fields are empty; the last holds

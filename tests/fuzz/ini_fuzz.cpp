@@ -23,6 +23,7 @@ bool Trimmed(std::u16string_view s) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::u16string file = fuzz::DecodeText(fuzz::Expand(fuzz::Bytes(data, size)));
+    const fuzz::Exact exact(file);
     std::vector<std::u16string_view> lines;
     std::vector<IniLine> parsed;
     fuzz::WithinTimeBound(file.size(), [&] {
@@ -31,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size_t start = 0;
         for (size_t i = 0; i <= file.size(); ++i) {
             if (i < file.size() && !IsIniLineBreak(file[i])) continue;
-            lines.push_back(std::u16string_view(file).substr(start, i - start));
+            lines.push_back(exact.view().substr(start, i - start));
             parsed.push_back(ParseIniLine(lines.back()));
             start = i + 1;
         }

@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         state.url = u"left over";
         state.keys.push_back({1, true});
         bool bRead = false;
-        fuzz::WithinTimeBound(pFile->size(), [&] { bRead = ParseItemState(*pFile, state); });
+        const fuzz::ExactBytes exact(*pFile);
+        fuzz::WithinTimeBound(pFile->size(), [&] { bRead = ParseItemState(exact, state); });
         if (!bRead) {
             FUZZ_CHECK(SameState(state, ItemState()));
             continue;

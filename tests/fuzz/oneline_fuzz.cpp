@@ -8,11 +8,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::u16string value = fuzz::DecodeText(fuzz::Expand(fuzz::Bytes(data, size)));
+    const fuzz::Exact exact(value);
     std::u16string line, trimmed, written;
     fuzz::WithinTimeBound(value.size(), [&] {
-        line = OneLineText(value);
-        trimmed = TrimmedOneLine(value);
-        written = IniValueToWrite(value);
+        line = OneLineText(exact);
+        trimmed = TrimmedOneLine(exact);
+        written = IniValueToWrite(exact);
     });
 
     FUZZ_CHECK(line.size() == value.size());

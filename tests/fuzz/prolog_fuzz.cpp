@@ -25,6 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::u16string widened(body.size(), u'\0');
     for (size_t i = 0; i < body.size(); ++i) widened[i] = static_cast<uint8_t>(body[i]);
 
+    const fuzz::ExactBytes exactBody(body);
+    const fuzz::Exact exactWidened(widened), exactType(contentType);
     size_t cbMark = 99;
     ByteOrderMark mark = ByteOrderMark::None;
     DeclaredEncoding bytesFound, textFound;
@@ -32,13 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BodyCharset charset;
     std::u16string parameter;
     fuzz::WithinTimeBound(body.size(), [&] {
-        mark = FindByteOrderMark(body, &cbMark);
-        bBytesFound = FindDeclaredEncoding(body, &bytesFound);
-        bTextFound = FindDeclaredEncoding(widened, &textFound);
-        charset = ChooseBodyCharset(body, contentType);
-        bBytesEntities = PrologDeclaresEntities(body);
-        bTextEntities = PrologDeclaresEntities(widened);
-        parameter = CharsetParameter(contentType);
+        mark = FindByteOrderMark(exactBody, &cbMark);
+        bBytesFound = FindDeclaredEncoding(exactBody.view(), &bytesFound);
+        bTextFound = FindDeclaredEncoding(exactWidened.view(), &textFound);
+        charset = ChooseBodyCharset(exactBody, exactType);
+        bBytesEntities = PrologDeclaresEntities(exactBody.view());
+        bTextEntities = PrologDeclaresEntities(exactWidened.view());
+        parameter = CharsetParameter(exactType);
     });
 
     FUZZ_CHECK(cbMark <= body.size() && (mark == ByteOrderMark::None) == (cbMark == 0) && cbMark <= 3);

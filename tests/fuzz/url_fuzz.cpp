@@ -7,15 +7,16 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::u16string url = fuzz::DecodeText(fuzz::Expand(fuzz::Bytes(data, size)));
+    const fuzz::Exact exact(url);
     UrlParts parts;
     bool bSplit = false, bFeed = false;
     std::u16string key;
     std::u16string_view trimmed;
     fuzz::WithinTimeBound(url.size(), [&] {
-        bSplit = SplitUrl(url, &parts);
-        bFeed = IsFeedAddress(url);
-        key = FeedAddressKey(url);
-        trimmed = TrimUrlSpace(url);
+        bSplit = SplitUrl(exact, &parts);
+        bFeed = IsFeedAddress(exact);
+        key = FeedAddressKey(exact);
+        trimmed = TrimUrlSpace(exact);
     });
 
     if (bSplit) {
