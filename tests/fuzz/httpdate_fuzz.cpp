@@ -10,9 +10,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::u16string rest = fuzz::DecodeText(fields[0]), date = fuzz::DecodeText(fields[1]);
     const std::u16string retryAfter = fuzz::DecodeText(fuzz::Expand(fields[2]));
     const fuzz::Exact exactRetryAfter(retryAfter), exactDate(date);
-    int64_t now = 0;
-    for (char16_t c : rest.substr(0, 4)) now = now * 65536 + c;
-    now = now % (400ll * 366 * 86400) - 200ll * 366 * 86400;  // within two centuries of 1970
+    uint64_t clock = 0;
+    for (char16_t c : rest.substr(0, 4)) clock = clock * 65536 + c;
+    // Within two centuries of 1970.
+    const int64_t now = static_cast<int64_t>(clock % (400ull * 366 * 86400)) - 200ll * 366 * 86400;
 
     uint32_t ms = 0;
     int64_t when = 0;
