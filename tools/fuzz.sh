@@ -22,9 +22,9 @@ if [ ${#names[@]} -eq 0 ]; then
 fi
 mkdir -p "$work/findings"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1
-# Expanded inputs of 32 KB while fuzzing: a quadratic path of one takes several times
-# its time bound, a linear one a few milliseconds, so the fuzzer keeps its pace. The
-# corpus replay of the test run expands them to 256 KB.
+# While fuzzing, one "@@repeat" input in four is expanded, to 32 KB: a quadratic path
+# of one takes several times its time bound, a linear one a few milliseconds, and the
+# fuzzer keeps its pace. The corpus replay of the test run expands every one to 256 KB.
 export QM_FUZZ_EXPAND_KB=${QM_FUZZ_EXPAND_KB:-32}
 status=0
 total=0

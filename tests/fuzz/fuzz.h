@@ -2,7 +2,7 @@
 // short input to stand for a long one, the time bound, and the check that ends a run.
 //
 // A text that starts with "@@repeat\n" is "@@repeat\nHEAD\nUNIT\nTAIL": it stands for
-// HEAD, then UNIT repeated until the whole is about 256 KB (ExpandedSize), then TAIL. Another character
+// HEAD, then UNIT repeated until the whole is about 256 KB (Expansion), then TAIL. Another character
 // than the line feed after "@@repeat" separates the three instead, so a unit may hold
 // line breaks. So a pattern that
 // is cheap once and costly in bulk (a tag with a hundred thousand attributes, a run of
@@ -30,16 +30,33 @@ namespace fuzz {
         }                                                                                \
     } while (0)
 
-// The size of an expanded input: 256 KB when a corpus is replayed, so a quadratic path
-// of a known shape takes seconds; QM_FUZZ_EXPAND_KB sets less while fuzzing, where the
-// fuzzer's many runs of such inputs would otherwise take most of its time.
-inline size_t ExpandedSize() {
-    static const size_t s_cb = [] {
+// How "@@repeat" texts are expanded. By default (a corpus replayed) each to 256 KB, so a
+// quadratic path of a known shape takes seconds. While fuzzing QM_FUZZ_EXPAND_KB sets a
+// smaller size, and only one such text in four (by a hash of its bytes, so a finding
+// replays the same) is expanded: the fuzzer keeps trying long shapes without spending
+// most of its time on them.
+struct ExpandRule {
+    size_t cb = 256 * 1024;
+    bool bSample = false;
+};
+inline const ExpandRule& Expansion() {
+    static const ExpandRule s_rule = [] {
+        ExpandRule rule;
         const char* sz = std::getenv("QM_FUZZ_EXPAND_KB");
         long kb = sz ? std::atol(sz) : 0;
-        return static_cast<size_t>(kb > 0 && kb <= 1024 ? kb : 256) * 1024;
+        if (kb > 0 && kb <= 1024) {
+            rule.cb = static_cast<size_t>(kb) * 1024;
+            rule.bSample = true;
+        }
+        return rule;
     }();
-    return s_cb;
+    return s_rule;
+}
+
+inline bool SampledForExpansion(std::string_view in) {
+    uint32_t hash = 2166136261u;
+    for (char c : in) hash = (hash ^ static_cast<uint8_t>(c)) * 16777619u;
+    return hash % 4 == 0;
 }
 
 // The input's bytes.
@@ -59,10 +76,13 @@ inline std::string Expand(std::string_view in) {
     if (unitEnd == in.npos) return std::string(in);
     std::string_view head = in.substr(0, headEnd), unit = in.substr(headEnd + 1, unitEnd - headEnd - 1),
                      tail = in.substr(unitEnd + 1);
+    const ExpandRule& rule = Expansion();
     std::string out(head);
-    if (!unit.empty()) {
-        out.reserve(ExpandedSize() + unit.size() + tail.size());
-        while (out.size() < ExpandedSize()) out += unit;
+    if (!unit.empty() && (!rule.bSample || SampledForExpansion(in))) {
+        out.reserve(rule.cb + unit.size() + tail.size());
+        while (out.size() < rule.cb) out += unit;
+    } else {
+        out += unit;
     }
     out += tail;
     return out;
