@@ -200,6 +200,15 @@ std::u16string ItemStateFileName(std::u16string_view url) {
     return name + u".state";
 }
 
+bool SameItemState(const ItemState& a, const ItemState& b) {
+    if (a.url != b.url || a.ullRefreshed != b.ullRefreshed || a.validatorsUrl != b.validatorsUrl || a.eTag != b.eTag ||
+        a.lastModified != b.lastModified || a.keys.size() != b.keys.size())
+        return false;
+    for (size_t i = 0; i < a.keys.size(); ++i)
+        if (a.keys[i].key != b.keys[i].key || a.keys[i].bNew != b.keys[i].bNew) return false;
+    return true;
+}
+
 std::string FormatItemState(const ItemState& state) {
     std::string out;
     out.reserve(256 + state.url.size() + state.validatorsUrl.size() + 18 * state.keys.size());

@@ -57,6 +57,9 @@ uint64_t NewItemKey(std::u16string_view link, std::u16string_view title);
 // The name of the state file of the feed at url: 16 hex digits of its hash and ".state".
 std::u16string ItemStateFileName(std::u16string_view url);
 
+// Whether a and b hold the same: address, time, validators, and the keys in order.
+bool SameItemState(const ItemState& a, const ItemState& b);
+
 // The bytes of the file for state. Keys past ITEM_STATE_MAX_KEYS are left out, and a
 // value past its bound is written empty, so what is written always reads back.
 std::string FormatItemState(const ItemState& state);

@@ -1,7 +1,7 @@
-// Titles as the user sees them: markup and escapes that feeds put into titles, and
-// hostile titles that must neither crash nor overrun.
+// Titles as the user sees them, from parsed feeds: the text functions' own cases are in
+// tests/text/displaytext_test.cpp; here the parser's output goes through the wide
+// adapter the windows use.
 #include <gtest/gtest.h>
-#include <cstdio>
 #include <string>
 #include <vector>
 #include "feed/parser.h"
@@ -36,6 +36,12 @@ TEST(DisplayTitle, EscapedMarkupAndEntitiesShowAsText) {
     EXPECT_EQ(Display(items.GetAt(0)->szTitle), L"Tom & Jerry live");
     FreeFeedItems(items);
 
+    // The adapter ends at the title's terminator and takes a null title as empty.
+    wchar_t sz[8] = L"#######";
+    DisplayTextFromTitle(sz, 8, nullptr);
+    EXPECT_STREQ(sz, L"");
+    DisplayTextFromTitle(sz, 4, L"a&amp;bcdef");
+    EXPECT_STREQ(sz, L"a&b");
 }
 
 // The collected feeds' escaping cases: every title there is "&" written another way
