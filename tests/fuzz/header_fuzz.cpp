@@ -1,11 +1,25 @@
-// HTTP dates and Retry-After: a date that parses formats back to the same instant, and
-// no value, however odd, asks for a wait of more than a day or one that is not what
-// its number of seconds or its date says.
+// The values of HTTP response headers: a date that parses formats back to the same
+// instant; no Retry-After, however odd, asks for a wait of more than a day or one that
+// is not what its number of seconds or its date says; a Content-Encoding is read
+// without regard to case and to "identity", and two codings are never read as one; a
+// charset name comes back out of a Content-Type whole.
 #include "fuzz.h"
+#include "text/header.h"
 #include "text/httpdate.h"
 
+namespace {
+
+std::u16string Upper(std::u16string s) {
+    for (char16_t& c : s)
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+    return s;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    // A clock and an offset from their bytes, then Date, then Retry-After.
+    // A clock and an offset from their bytes, then Date, then the value of Retry-After
+    // (also read as a Content-Encoding, a validator and a charset name).
     const auto fields = fuzz::Fields(fuzz::Bytes(data, size), 3);
     const std::u16string rest = fuzz::DecodeText(fields[0]), date = fuzz::DecodeText(fields[1]);
     const std::u16string retryAfter = fuzz::DecodeText(fuzz::Expand(fields[2]));
@@ -17,10 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     uint32_t ms = 0;
     int64_t when = 0;
-    bool bDate = false;
+    bool bDate = false, bKeepable = false;
+    ContentCoding coding = ContentCoding::Identity;
     fuzz::WithinTimeBound(retryAfter.size() + date.size(), [&] {
         ms = RetryAfterMs(exactRetryAfter, exactDate, now);
         bDate = ParseHttpDate(exactRetryAfter, &when);
+        coding = DecideContentCoding(exactRetryAfter);
+        bKeepable = IsKeepableValue(exactRetryAfter, 255);
     });
     FUZZ_CHECK(ms <= 86400u * 1000u && ms % 1000 == 0);
 
@@ -39,5 +56,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t waitMs = RetryAfterMs(FormatHttpDate(later), FormatHttpDate(now), 0);
     const int64_t seconds = later - now;
     FUZZ_CHECK(waitMs == (seconds > 366 * 86400 ? 0 : (seconds > 86400 ? 86400 : seconds) * 1000));
+
+    FUZZ_CHECK(DecideContentCoding(Upper(retryAfter)) == coding);
+    FUZZ_CHECK(DecideContentCoding(u" identity ,\t" + retryAfter + u", identity") == coding);
+    FUZZ_CHECK(DecideContentCoding(retryAfter + u"," + retryAfter) ==
+               (coding == ContentCoding::Identity ? coding : ContentCoding::Unsupported));
+    if (bKeepable) {
+        FUZZ_CHECK(retryAfter.size() <= 255);
+        for (char16_t c : retryAfter) FUZZ_CHECK(c >= 0x20 && c <= 0x7E);
+    }
+    if (IsCharsetName(retryAfter)) {
+        FUZZ_CHECK(CharsetParameter(u"text/xml; charset=" + retryAfter) == retryAfter);
+        FUZZ_CHECK(CharsetParameter(u"text/xml;CHARSET=\"" + retryAfter + u"\" ; q=1") == retryAfter);
+    }
     return 0;
 }
