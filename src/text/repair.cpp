@@ -209,6 +209,8 @@ private:
     Scan CData();
     Scan ProcessingInstruction();
     Scan DocumentType();
+    Scan ReadDocumentType(size_t& j);
+    Scan ReadSubsetPart(size_t& j);
 
     void CloseInnermost(bool bWriteEndTag);
     bool DeclareNamespaces(std::u16string_view elementName);
@@ -256,7 +258,10 @@ size_t Repairer::ScanName(size_t i) const {
 CharReference Repairer::ReadCharReference(size_t i) const {
     CharReference ref = {Scan::NotMarkup, 0, 0, false};
     size_t j = i + 2;  // past "&#"
-    if (AtEnd(j)) return ref.scan = Scan::Cut, ref;
+    if (AtEnd(j)) {
+        ref.scan = Scan::Cut;
+        return ref;
+    }
     bool bHex = m_s[j] == u'x' || m_s[j] == u'X';
     if (bHex) ref.bUpperX = m_s[j++] == u'X';
     size_t ichDigits = j;
@@ -273,7 +278,10 @@ CharReference Repairer::ReadCharReference(size_t i) const {
             break;
         ref.cp = std::min<char32_t>(ref.cp * (bHex ? 16 : 10) + digit, 0x110000);
     }
-    if (AtEnd(j)) return ref.scan = Scan::Cut, ref;
+    if (AtEnd(j)) {
+        ref.scan = Scan::Cut;
+        return ref;
+    }
     if (j == ichDigits || m_s[j] != u';') return ref;
     ref.scan = Scan::Done;
     ref.ichEnd = j + 1;
@@ -629,48 +637,130 @@ Scan Repairer::ProcessingInstruction() {
     return Scan::Done;
 }
 
+// Reads one part of an internal subset at j: a comment, a processing instruction, or a
+// declaration of an element, an attribute list or a notation, whose quoted literals may
+// hold anything. Done with j past it, NotMarkup when it is none of them, or Cut. An
+// entity declaration or a parameter-entity reference refuses the document.
+Scan Repairer::ReadSubsetPart(size_t& j) {
+    static const std::u16string_view c_rgszDeclarations[] = {u"<!ELEMENT", u"<!ATTLIST", u"<!NOTATION"};
+    if (m_s[j] == u'%' || StartsWithAt(j, u"<!ENTITY")) {
+        m_bRefused = true;
+        return Scan::Done;
+    }
+    for (std::u16string_view close : {std::u16string_view(u"-->"), std::u16string_view(u"?>")}) {
+        std::u16string_view open = close.size() == 3 ? u"<!--" : u"<?";
+        if (!StartsWithAt(j, open)) continue;
+        size_t k = m_s.find(close, j + open.size());
+        if (k == std::u16string_view::npos) return Scan::Cut;
+        j = k + close.size();
+        return Scan::Done;
+    }
+    for (std::u16string_view declaration : c_rgszDeclarations) {
+        if (IsCutPrefixAt(j, declaration)) return Scan::Cut;
+        if (!StartsWithAt(j, declaration)) continue;
+        for (j += declaration.size(); !AtEnd(j) && m_s[j] != u'>'; ++j) {
+            const char16_t c = m_s[j];
+            if (c == u'%') {
+                m_bRefused = true;
+                return Scan::Done;
+            }
+            if (c == u'"' || c == u'\'') {
+                j = m_s.find(c, j + 1);
+                if (j == std::u16string_view::npos) return Scan::Cut;
+            }
+        }
+        if (AtEnd(j)) return Scan::Cut;
+        ++j;
+        return Scan::Done;
+    }
+    if (IsCutPrefixAt(j, u"<!ENTITY") || IsCutPrefixAt(j, u"<!--")) return Scan::Cut;
+    return Scan::NotMarkup;
+}
+
+// Reads a document type declaration from j, just past "<!DOCTYPE": S Name, maybe an
+// external identifier (SYSTEM S literal, or PUBLIC S public literal S literal), maybe
+// an internal subset in brackets, '>'. Done with j past the '>', NotMarkup with j where
+// it goes wrong, or Cut.
+Scan Repairer::ReadDocumentType(size_t& j) {
+    auto skipSpace = [&]() {
+        const size_t ichSpace = j;
+        while (j < m_s.size() && IsSpace(m_s[j])) ++j;
+        return j > ichSpace;
+    };
+    auto literal = [&](bool bPublic) {
+        if (AtEnd(j)) return Scan::Cut;
+        const char16_t quote = m_s[j];
+        if (quote != u'"' && quote != u'\'') return Scan::NotMarkup;
+        static const std::u16string_view c_szPublicMarks = u" \r\n-'()+,./:=?;!*#@$_%";
+        for (++j; j < m_s.size() && m_s[j] != quote; ++j) {
+            char16_t c = m_s[j];
+            if (bPublic && !(c >= u'a' && c <= u'z') && !(c >= u'A' && c <= u'Z') && !(c >= u'0' && c <= u'9') &&
+                c_szPublicMarks.find(c) == std::u16string_view::npos)
+                return Scan::NotMarkup;
+        }
+        if (AtEnd(j)) return Scan::Cut;
+        ++j;
+        return Scan::Done;
+    };
+    auto failOrCut = [&]() { return AtEnd(j) ? Scan::Cut : Scan::NotMarkup; };
+
+    skipSpace();
+    if (AtEnd(j)) return Scan::Cut;
+    if (!IsNameStartUnit(m_s[j]) && !IsHighSurrogate(m_s[j])) return Scan::NotMarkup;
+    j = ScanName(j);
+    const bool bSpace = skipSpace();
+    if (AtEnd(j)) return Scan::Cut;
+    const bool bPublic = StartsWithAt(j, u"PUBLIC");
+    if (bSpace && (bPublic || StartsWithAt(j, u"SYSTEM"))) {
+        j += 6;
+        if (!skipSpace()) return failOrCut();
+        if (bPublic) {
+            Scan scan = literal(true);
+            if (scan != Scan::Done) return scan;
+            if (!skipSpace()) return failOrCut();
+        }
+        Scan scan = literal(false);
+        if (scan != Scan::Done) return scan;
+        skipSpace();
+    } else if (bSpace && (IsCutPrefixAt(j, u"PUBLIC") || IsCutPrefixAt(j, u"SYSTEM"))) {
+        return Scan::Cut;
+    }
+    if (AtEnd(j)) return Scan::Cut;
+    if (m_s[j] == u'[') {
+        for (++j;;) {
+            if (AtEnd(j)) return Scan::Cut;
+            if (m_s[j] == u']') {
+                ++j;
+                break;
+            }
+            if (IsSpace(m_s[j])) {
+                ++j;
+                continue;
+            }
+            Scan scan = ReadSubsetPart(j);
+            if (scan != Scan::Done || m_bRefused) return scan;
+        }
+        skipSpace();
+        if (AtEnd(j)) return Scan::Cut;
+    }
+    if (m_s[j] != u'>') return Scan::NotMarkup;
+    ++j;
+    return Scan::Done;
+}
+
 Scan Repairer::DocumentType() {
     size_t j = m_i + 9;
     if (AtEnd(j)) return Scan::Cut;
-    if (!IsSpace(m_s[j])) return Scan::NotMarkup;
-    if (m_phase == Phase::Root) return Scan::NotMarkup;
-    // Quoted literals, an internal subset in brackets with its own literals, comments
-    // and processing instructions, then '>'.
-    bool bSubset = false;
-    for (;;) {
-        if (AtEnd(j)) return Scan::Cut;
-        char16_t c = m_s[j];
-        if (c == u'"' || c == u'\'') {
-            size_t k = m_s.find(c, j + 1);
-            if (k == std::u16string_view::npos) return Scan::Cut;
-            j = k + 1;
-        } else if (!bSubset) {
-            ++j;
-            if (c == u'>') break;
-            if (c == u'[') bSubset = true;
-        } else if (c == u']') {
-            bSubset = false;
-            ++j;
-        } else if (StartsWithAt(j, u"<!--")) {
-            size_t k = m_s.find(u"-->", j + 4);
-            if (k == std::u16string_view::npos) return Scan::Cut;
-            j = k + 3;
-        } else if (StartsWithAt(j, u"<?")) {
-            size_t k = m_s.find(u"?>", j + 2);
-            if (k == std::u16string_view::npos) return Scan::Cut;
-            j = k + 2;
-        } else if (c == u'%' || StartsWithAt(j, u"<!ENTITY")) {
-            m_bRefused = true;
-            return Scan::Done;
-        } else {
-            ++j;
-        }
-    }
-    if (m_bDocumentType) {
-        m_fRepairs |= c_fRepairLeadingJunk;
-    } else {
+    if (!IsSpace(m_s[j]) || m_phase == Phase::Root) return Scan::NotMarkup;
+    Scan scan = ReadDocumentType(j);
+    if (scan == Scan::Cut || m_bRefused) return scan;
+    if (scan == Scan::Done && !m_bDocumentType) {
         AppendInput(m_i, j);
         m_bDocumentType = true;
+    } else {
+        // A second one, or one not well-formed: dropped up to where it went wrong, and
+        // read on from there, so nothing is read twice.
+        m_fRepairs |= c_fRepairLeadingJunk;
     }
     m_i = j;
     return Scan::Done;
@@ -766,7 +856,7 @@ bool RepairFeedText(std::u16string_view text, std::u16string& repairedOut, unsig
         repairedOut.clear();
         return false;
     }
-    fRepairsOut = repairer.Repairs() | (bForbidden ? c_fRepairControls : 0);
+    fRepairsOut = repairer.Repairs() | (bForbidden ? unsigned(c_fRepairControls) : 0u);
     return true;
 }
 

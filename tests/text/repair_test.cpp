@@ -170,6 +170,12 @@ TEST(Repair, BeforeAndAfterTheRoot) {
         {"a server's error text after the root goes", Feed(u"") + u"Fatal error: in /var/www/feed.php",
          Feed(u""), c_fRepairTrailingJunk},
         {"elements after the root go", Feed(u"") + u"<rss/>", Feed(u""), c_fRepairTrailingJunk},
+        {"a document type that is not well-formed goes up to where it goes wrong",
+         u"<!DOCTYPE rss PUBLIC \"a&b\" \"x\">\n<rss/>", u" \n<rss/>", c_fRepairLeadingJunk},
+        {"so does one with an internal subset that is not well-formed",
+         u"<!DOCTYPE rss [ <!ATTLIST rss v CDATA \"x\"> junk ]>\n<rss/>", u" \n<rss/>", c_fRepairLeadingJunk},
+        {"so does a second one", u"<!DOCTYPE rss><!DOCTYPE rss>\n<rss/>", u"<!DOCTYPE rss>\n<rss/>",
+         c_fRepairLeadingJunk},
         {"a document type without entities stays, so do entities it would have declared",
          u"<!DOCTYPE rss PUBLIC \"-//Netscape Communications//DTD RSS 0.91//EN\" \"http://x/rss-0.91.dtd\">"
          u"<rss>&eacute;</rss>",
@@ -350,6 +356,8 @@ TEST(Repair, AdversarialInputTakesLinearTime) {
         std::u16string(u"<rss>") + repeat(u"a", u"<!-- "),
         repeat(u"<item>"),
         repeat(u"]]>"),
+        repeat(u"<!DOCTYPE a [ ", u"") + u"]x",
+        repeat(u"<?xml version='1.0'?>", u""),
     };
     for (const std::u16string& input : rgInputs) {
         auto start = std::chrono::steady_clock::now();
