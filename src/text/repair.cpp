@@ -196,7 +196,7 @@ private:
         return cch < what.size() && m_s.compare(i, cch, what.substr(0, cch)) == 0;
     }
 
-    size_t ScanName(size_t i) const;
+    Scan ReadName(size_t& i, std::u16string_view& nameOut) const;
     void AppendInput(size_t ichFrom, size_t ichTo) { m_out.append(m_s.substr(ichFrom, ichTo - ichFrom)); }
     CharReference ReadCharReference(size_t i) const;
     Scan Reference(size_t& i, unsigned& fRepairs);
@@ -237,22 +237,29 @@ private:
     std::vector<std::u16string_view> m_attributes;
 };
 
-// The end of the name that starts at i (a surrogate pair counts as a name character);
-// m_s.size() when the text ends in the middle of a pair.
-size_t Repairer::ScanName(size_t i) const {
+// Reads the name that must start at i (a surrogate pair counts as one name character).
+// Done with i past it; NotMarkup when no name starts there; Cut when the text ends
+// before the name does, since a name is always followed by something.
+Scan Repairer::ReadName(size_t& i, std::u16string_view& nameOut) const {
+    const size_t ichName = i;
+    if (AtEnd(i)) return Scan::Cut;
+    if (!IsNameStartUnit(m_s[i]) && !IsHighSurrogate(m_s[i])) return Scan::NotMarkup;
     while (i < m_s.size()) {
         char16_t c = m_s[i];
         if (IsNameUnit(c)) {
             ++i;
         } else if (IsHighSurrogate(c)) {
-            if (i + 1 >= m_s.size()) return m_s.size();
+            if (i + 1 >= m_s.size()) return Scan::Cut;
             if (!IsLowSurrogate(m_s[i + 1])) break;
             i += 2;
         } else {
             break;
         }
     }
-    return i;
+    if (AtEnd(i)) return Scan::Cut;
+    if (i == ichName) return Scan::NotMarkup;
+    nameOut = m_s.substr(ichName, i - ichName);
+    return Scan::Done;
 }
 
 CharReference Repairer::ReadCharReference(size_t i) const {
@@ -346,14 +353,13 @@ Scan Repairer::Reference(size_t& i, unsigned& fRepairs) {
 
 // Text inside the root element, up to the next '<'.
 Scan Repairer::Text() {
-    const size_t ichOutStart = m_out.size();
     size_t ichRun = m_i;
-    // The unit k places before m_i as written, text not yet appended included; 0 when
-    // that is before this text.
+    // The unit k places before m_i as written, text not yet appended included. Markup
+    // written ends in '>', so "]]" there is text, maybe of text before markup dropped.
     auto unitBefore = [&](size_t k) -> char16_t {
         if (k <= m_i - ichRun) return m_s[m_i - k];
         k -= m_i - ichRun;
-        return k <= m_out.size() - ichOutStart ? m_out[m_out.size() - k] : 0;
+        return k <= m_out.size() ? m_out[m_out.size() - k] : 0;
     };
     while (m_i < m_s.size()) {
         char16_t c = m_s[m_i];
@@ -407,10 +413,11 @@ Scan Repairer::Markup() {
 
 Scan Repairer::StartTag() {
     const size_t ichTag = m_i;
-    size_t j = ScanName(ichTag + 1);
-    if (AtEnd(j)) return Scan::Cut;
-    std::u16string_view name = m_s.substr(ichTag + 1, j - ichTag - 1);
-    if (name.empty() || !IsQualifiedName(name)) return Scan::NotMarkup;
+    size_t j = ichTag + 1;
+    std::u16string_view name;
+    Scan scan = ReadName(j, name);
+    if (scan != Scan::Done) return scan;
+    if (!IsQualifiedName(name)) return Scan::NotMarkup;
     unsigned fRepairs = 0;
     bool bPrefixed = name.find(u':') != std::u16string_view::npos;
     const size_t ichOut = m_out.size();
@@ -436,12 +443,11 @@ Scan Repairer::StartTag() {
             break;
         }
         // An attribute: white space, a name, '=' and a quoted value.
-        if (j == ichSpace || (!IsNameStartUnit(m_s[j]) && !IsHighSurrogate(m_s[j]))) return Scan::NotMarkup;
-        const size_t ichName = j;
-        j = ScanName(j);
-        if (AtEnd(j)) return Scan::Cut;
-        std::u16string_view attribute = m_s.substr(ichName, j - ichName);
-        if (attribute.empty() || !IsQualifiedName(attribute)) return Scan::NotMarkup;
+        if (j == ichSpace) return Scan::NotMarkup;
+        std::u16string_view attribute;
+        scan = ReadName(j, attribute);
+        if (scan != Scan::Done) return scan;
+        if (!IsQualifiedName(attribute)) return Scan::NotMarkup;
         while (j < m_s.size() && IsSpace(m_s[j])) ++j;
         if (AtEnd(j)) return Scan::Cut;
         if (m_s[j] != u'=') return Scan::NotMarkup;
@@ -518,11 +524,9 @@ bool Repairer::DeclareNamespaces(std::u16string_view elementName) {
 
 Scan Repairer::EndTag() {
     size_t j = m_i + 2;
-    if (AtEnd(j)) return Scan::Cut;
-    if (!IsNameStartUnit(m_s[j]) && !IsHighSurrogate(m_s[j])) return Scan::NotMarkup;
-    j = ScanName(j);
-    if (AtEnd(j)) return Scan::Cut;
-    std::u16string_view name = m_s.substr(m_i + 2, j - m_i - 2);
+    std::u16string_view name;
+    Scan scan = ReadName(j, name);
+    if (scan != Scan::Done) return scan;
     while (j < m_s.size() && IsSpace(m_s[j])) ++j;
     if (AtEnd(j)) return Scan::Cut;
     if (m_s[j] != u'>') return Scan::NotMarkup;
@@ -600,11 +604,9 @@ Scan Repairer::CData() {
 
 Scan Repairer::ProcessingInstruction() {
     size_t j = m_i + 2;
-    if (AtEnd(j)) return Scan::Cut;
-    if (!IsNameStartUnit(m_s[j]) && !IsHighSurrogate(m_s[j])) return Scan::NotMarkup;
-    j = ScanName(j);
-    if (AtEnd(j)) return Scan::Cut;
-    std::u16string_view target = m_s.substr(m_i + 2, j - m_i - 2);
+    std::u16string_view target;
+    Scan scan = ReadName(j, target);
+    if (scan != Scan::Done) return scan;
     if (m_s[j] != u'?' && !IsSpace(m_s[j])) return Scan::NotMarkup;
     size_t k = m_s.find(u"?>", j);
     if (k == std::u16string_view::npos) return Scan::Cut;
@@ -705,9 +707,9 @@ Scan Repairer::ReadDocumentType(size_t& j) {
     auto failOrCut = [&]() { return AtEnd(j) ? Scan::Cut : Scan::NotMarkup; };
 
     skipSpace();
-    if (AtEnd(j)) return Scan::Cut;
-    if (!IsNameStartUnit(m_s[j]) && !IsHighSurrogate(m_s[j])) return Scan::NotMarkup;
-    j = ScanName(j);
+    std::u16string_view name;
+    Scan scan = ReadName(j, name);
+    if (scan != Scan::Done) return scan;
     const bool bSpace = skipSpace();
     if (AtEnd(j)) return Scan::Cut;
     const bool bPublic = StartsWithAt(j, u"PUBLIC");
@@ -715,11 +717,11 @@ Scan Repairer::ReadDocumentType(size_t& j) {
         j += 6;
         if (!skipSpace()) return failOrCut();
         if (bPublic) {
-            Scan scan = literal(true);
+            scan = literal(true);
             if (scan != Scan::Done) return scan;
             if (!skipSpace()) return failOrCut();
         }
-        Scan scan = literal(false);
+        scan = literal(false);
         if (scan != Scan::Done) return scan;
         skipSpace();
     } else if (bSpace && (IsCutPrefixAt(j, u"PUBLIC") || IsCutPrefixAt(j, u"SYSTEM"))) {
@@ -737,7 +739,7 @@ Scan Repairer::ReadDocumentType(size_t& j) {
                 ++j;
                 continue;
             }
-            Scan scan = ReadSubsetPart(j);
+            scan = ReadSubsetPart(j);
             if (scan != Scan::Done || m_bRefused) return scan;
         }
         skipSpace();

@@ -113,6 +113,8 @@ TEST(Repair, MarkupAndTags) {
         {"a stray end tag in an unescaped description is dropped",
          Feed(u"<item><description>one</p>two</description><title>x</title></item>"),
          Feed(u"<item><description>onetwo</description><title>x</title></item>"), c_fRepairTags},
+        {"what is dropped does not join ']]' and '>'", Feed(u"<item><title>a]]</b>></title></item>"),
+         Feed(u"<item><title>a]]&gt;</title></item>"), c_fRepairTags | c_fRepairMarkup},
         {"an element still open when its parent ends is closed there",
          Feed(u"<item><description>a <p>b<br>c</description></item>"),
          Feed(u"<item><description>a <p>b<br>c</br></p></description></item>"), c_fRepairTags},
