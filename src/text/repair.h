@@ -21,7 +21,8 @@ enum FeedRepair : unsigned {
     c_fRepairTruncated = 1u << 10,    // a document cut short closed after its last whole item
 };
 
-// Repairs text, the decoded text of a feed, in one pass of time linear in its length.
+// Repairs text, the decoded text of a feed, in time linear in its length: one pass over
+// the markup, after one that drops forbidden characters when there are any.
 // Returns false, with repairedOut empty and fRepairsOut 0, when the text has a document
 // type declaration that declares entities or refers to parameter entities: such a
 // document is never parsed, repaired or not. Otherwise returns true with the repaired
@@ -48,10 +49,11 @@ enum FeedRepair : unsigned {
 //   element below the innermost first closes the elements above it. An element or
 //   attribute prefix with no declaration in scope is declared on the root element (a
 //   made-up namespace "urn:x-undeclared:" + prefix).
-// - Before the root element: white space, comments, processing instructions and the
-//   first document type declaration stay; an XML declaration stays only when it is
-//   well-formed and nothing but white space precedes it (and that white space is
-//   dropped); anything else goes.
+// - Before the root element: white space, a byte-order mark at the start, comments,
+//   processing instructions and the first document type declaration stay (one that is
+//   not well-formed goes, up to where it goes wrong, and what follows is read on from
+//   there); an XML declaration stays only when it is well-formed and nothing but white
+//   space precedes it (and that white space is dropped); anything else goes.
 // - After the root element: white space, comments and processing instructions stay up
 //   to the first thing that is none of them (text, an element, a second XML
 //   declaration); that and everything after it are dropped.
