@@ -41,6 +41,9 @@ struct Options {
     int destroyAfterMs = 0;
     // Cycles of the soak (0: none).
     int soak = 0;
+    // After freeing the docklet, how long to wait for the system to unload it (0: not at
+    // all): a request that WinHTTP is still finishing holds it until its last call.
+    int waitUnloadMs = 0;
     // Scripted click: 0 none, 1 left, 2 right, 3 the dock's own menu; the entry to choose
     // (0: dismiss); whether to print the menu's entries.
     int click = 0;
@@ -593,6 +596,8 @@ void ScriptedClick(Icon* p, int click, int choose) {
     SIZE size = {c_iIconSize, c_iIconSize};
     static const char* const c_aszClicks[] = {"", "left", "right", "dock"};
     Log("click: %s", c_aszClicks[click]);
+    // A click on an icon without a profile opens the settings at once, with no menu.
+    SetTimer(p->hwnd, c_idDialogTimer, 100, nullptr);
     if (click == 1)
         g_entry.OnLeftButtonClick(p->pData, &pt, &size);
     else if (click == 2)
@@ -686,12 +691,60 @@ void Soak(Icon* p, int cycles) {
     }
 }
 
+// ---- Unloading the docklet ----
+// The loader's notification of a DLL unloaded (ntdll's LdrRegisterDllNotification, looked
+// up by name: the SDK headers do not declare it).
+struct DllUnloadedData {
+    ULONG flags;
+    const void* pFullName;
+    const void* pBaseName;
+    void* pBase;
+    ULONG cbImage;
+};
+typedef VOID(CALLBACK* DllNotification)(ULONG uReason, const DllUnloadedData* pData, void* pContext);
+typedef LONG(NTAPI* PFN_LdrRegisterDllNotification)(ULONG, DllNotification, void*, void**);
+typedef LONG(NTAPI* PFN_LdrUnregisterDllNotification)(void*);
+const ULONG c_uDllUnloaded = 2;
+HANDLE g_hDockletUnloaded = nullptr;
+
+VOID CALLBACK OnDllNotification(ULONG uReason, const DllUnloadedData* pData, void*) {
+    if (uReason == c_uDllUnloaded && pData->pBase == static_cast<void*>(g_hDocklet)) SetEvent(g_hDockletUnloaded);
+}
+
+// Gives the docklet back to the system. With --wait-unload, waits for the system to
+// unload it (a request that WinHTTP is still finishing holds it until its last call)
+// and says whether it was unloaded, and whether winhttp.dll, which only the docklet
+// used, is still there for WinHTTP's own threads.
+void FreeDocklet() {
+    HMODULE hNtdll = GetModuleHandleW(L"ntdll.dll");
+    auto pfnRegister = reinterpret_cast<PFN_LdrRegisterDllNotification>(
+        reinterpret_cast<void*>(GetProcAddress(hNtdll, "LdrRegisterDllNotification")));
+    auto pfnUnregister = reinterpret_cast<PFN_LdrUnregisterDllNotification>(
+        reinterpret_cast<void*>(GetProcAddress(hNtdll, "LdrUnregisterDllNotification")));
+    void* pCookie = nullptr;
+    if (g_opt.waitUnloadMs > 0 && pfnRegister && pfnUnregister) {
+        g_hDockletUnloaded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (pfnRegister(0, OnDllNotification, nullptr, &pCookie) != 0) pCookie = nullptr;
+    }
+    FreeLibrary(g_hDocklet);
+    if (!pCookie) return;
+    bool bHeld = WaitForSingleObject(g_hDockletUnloaded, 0) != WAIT_OBJECT_0;
+    Print(bHeld ? "unload: held after FreeLibrary\n" : "unload: at FreeLibrary\n");
+    bool bUnloaded =
+        WaitForSingleObject(g_hDockletUnloaded, static_cast<DWORD>(g_opt.waitUnloadMs)) == WAIT_OBJECT_0;
+    pfnUnregister(pCookie);
+    CloseHandle(g_hDockletUnloaded);
+    Print(bUnloaded ? "unload: docklet unloaded\n" : "unload: docklet still loaded\n");
+    Print(GetModuleHandleW(L"winhttp.dll") ? "unload: winhttp.dll loaded\n" : "unload: winhttp.dll gone\n");
+}
+
 void Usage() {
     Print("usage: dockhost [--ini FILE] [--section NAME]... [--docklet-folder .\\REL\\]\n"
           "                [--until-refreshed] [--seconds N] [--overlay FILE.png] [--icon FILE.png]\n"
           "                [--label] [--log] [--save] [--without HOSTFUNCTION]... [--browse-result PATH]\n"
           "                [--left-click | --right-click | --dock-click] [--choose ID] [--menu]\n"
           "                [--dialog-seconds N] [--press TEXT]... [--destroy-after MS] [--soak N]\n"
+          "                [--wait-unload MS]\n"
           "Without --until-refreshed, --seconds or a click the dock runs interactively until its icons close.\n"
           "A click opens the first icon's menu once after its first refresh (--dock-click: the dock's own\n"
           "menu, 1 Settings, 2 About); --menu prints its entries\n"
@@ -704,7 +757,10 @@ void Usage() {
           "\"message: TEXT\" and closed. --destroy-after MS calls OnDestroy for every icon MS ms after\n"
           "the click starts, whatever is open then, and prints \"destroyed\". --soak N runs N cycles on\n"
           "the first icon (Update Now, item menu, viewer on the first item, settings cancelled) and\n"
-          "prints \"resources: private_kb=P handles=H gdi=G user=U\" after the first and the last.\n");
+          "prints \"resources: private_kb=P handles=H gdi=G user=U\" after the first and the last.\n"
+          "--wait-unload MS, after freeing quillmere.dll at the end, waits up to MS for the system to\n"
+          "unload it and prints \"unload: \" lines: whether it was held after FreeLibrary, whether it\n"
+          "was unloaded, and whether winhttp.dll is still loaded.\n");
 }
 
 bool ParseArgs(int argc, char** argv) {
@@ -737,6 +793,7 @@ bool ParseArgs(int argc, char** argv) {
         else if (a == "--press" && next(v)) g_opt.presses.push_back(v);
         else if (a == "--destroy-after" && next(v)) g_opt.destroyAfterMs = atoi(v.c_str());
         else if (a == "--soak" && next(v)) g_opt.soak = atoi(v.c_str());
+        else if (a == "--wait-unload" && next(v)) g_opt.waitUnloadMs = atoi(v.c_str());
         else {
             Usage();
             return false;
@@ -996,7 +1053,7 @@ int main(int argc, char** argv) {
         delete p;
     }
     g_icons.clear();
-    FreeLibrary(g_hDocklet);
+    FreeDocklet();
     OleUninitialize();
     Gdiplus::GdiplusShutdown(gdiplusToken);
     return rc;

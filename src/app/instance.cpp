@@ -88,7 +88,11 @@ bool StartInstance(_DOCKLET_DATA* pData, HWND hwndDocklet, HINSTANCE hInstance, 
                                             ThisModule(), nullptr));
     if (pData->hwndNotify)
         SetWindowLongPtrW(pData->hwndNotify.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pData));
-    LoadSettings(pData, szFile, szSection);
+    // The host names its file and section in its code page; they are wide from here on.
+    if (szFile && szSection)
+        LoadSettings(pData, WideFromAnsi(szFile).c_str(), WideFromAnsi(szSection).c_str());
+    else
+        LoadSettings(pData, nullptr, nullptr);
     int iStatus = 0;
     pData->bGdiplusStarted = StartGdiplus(&iStatus);
     if (!pData->bGdiplusStarted) {

@@ -92,32 +92,7 @@ void CopySheetFields(_DOCKLET_DATA* pDst, const _DOCKLET_DATA* pSrc, bool bIntoC
         pDst->hwndDocklet = pSrc->hwndDocklet;
         pDst->hInstance = pSrc->hInstance;
     }
-    CopyText(pDst->szTitle, 500, pSrc->szTitle);
-    pDst->iDockletInfo = pSrc->iDockletInfo;
-    pDst->iLabelInfo = pSrc->iLabelInfo;
-
-    CopyText(pDst->szFontName, 32, pSrc->szFontName);
-    pDst->iFontSize = pSrc->iFontSize;
-    pDst->crFontColor = pSrc->crFontColor;
-    pDst->bFontAlpha = pSrc->bFontAlpha;
-    pDst->crBackgroundColor = pSrc->crBackgroundColor;
-    pDst->bBackgroundAlpha = pSrc->bBackgroundAlpha;
-    pDst->bFramedBackground = pSrc->bFramedBackground;
-    pDst->bRoundedCorners = pSrc->bRoundedCorners;
-
-    CopyText(pDst->szImagesFolder, 270, pSrc->szImagesFolder);
-    CopyText(pDst->szBackgroundImage, 270, pSrc->szBackgroundImage);
-    CopyText(pDst->szMenuIcon, 270, pSrc->szMenuIcon);
-
-    pDst->iItemAction = pSrc->iItemAction;
-    pDst->bSavePos = pSrc->bSavePos;
-    CopyText(pDst->szApplication, 270, pSrc->szApplication);
-
-    pDst->bCycleItems = pSrc->bCycleItems;
-    pDst->iCycleSeconds = pSrc->iCycleSeconds;
-    pDst->iCycleCount = pSrc->iCycleCount;
-    pDst->bNotifyNew = pSrc->bNotifyNew;
-
+    CopySheetSettings(pDst, pSrc);
     pDst->iProfileCount = pSrc->iProfileCount;
     pDst->iCurrentProfile = pSrc->iCurrentProfile;
     pDst->profiles = pSrc->profiles;

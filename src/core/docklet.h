@@ -8,7 +8,7 @@
 #include "core/unique.h"
 #include "core/worker.h"
 
-struct _HTTP_SESSION;  // the downloads' HTTP session (feed/http.h)
+struct _HTTP_SESSION;  // the downloads' HTTP session (feed/proxy.h)
 
 #define IDT_REFRESH 123240
 #define REFRESH_INTERVAL 3600000
@@ -170,6 +170,8 @@ void CopyText(wchar_t* dst, size_t cch, const wchar_t* src);
 // 8-bit (process code page) to wide and back, cut to fit, always terminated.
 void AnsiToWide(wchar_t* dst, size_t cch, const char* src);
 void WideToAnsi(char* dst, size_t cb, const wchar_t* src);
+// 8-bit text in the process code page as a whole wide string (empty for null).
+std::wstring WideFromAnsi(const char* src);
 // s with its ASCII letters in lower case (names from the network compare this way).
 std::wstring AsciiLower(std::wstring s);
 // A name a server or a file gave, fit for a message: printable ASCII ('?' for anything

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 #include "core/message.h"
-#include "feed/http.h"
+#include "core/u16.h"
+#include "feed/resolve.h"
+#include "text/oneline.h"
 
 using qm::CheckHr;
 using qm::ComPtr;
@@ -222,6 +224,11 @@ bool GetFeedTitle(IXMLDOMDocument* pDoc, const wchar_t* szContainer, wchar_t* sz
         pContainer = FirstChildElement(pRoot.get(), szContainer);
     if (!pContainer) return false;
     GetChildText(pContainer.get(), szBuffer, 500, L"title", c_szUndefined);
+    // The title fills an empty profile title, which the settings file, the menus and
+    // the dock's texts hold on one line: line breaks and other control characters a
+    // feed puts into it become spaces, and those around it go.
+    std::wstring title = AsWide(TrimmedOneLine(AsU16(szBuffer)));
+    CopyText(szBuffer, 500, title.c_str());
     return true;
 }
 

@@ -10,7 +10,8 @@
 // has a "channel" element, else 0.
 int GetFeedFormat(IXMLDOMDocument* pDoc);
 // The first "title" below the first szContainer element into szBuffer (at least 500
-// characters; "undefined" when there is none). False, with szBuffer empty, when there
+// characters; "undefined" when there is none), on one line: control characters become
+// spaces and white space around it goes. False, with szBuffer empty, when there
 // is no container element.
 bool GetFeedTitle(IXMLDOMDocument* pDoc, const wchar_t* szContainer, wchar_t* szBuffer);
 // All szName elements of the document in document order.

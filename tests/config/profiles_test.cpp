@@ -152,15 +152,18 @@ TEST_F(ProfilesTest, DeletingTheCurrentOrTheOnlyProfile) {
 
 TEST_F(ProfilesTest, AnsweringNoChangesNothing) {
     AddLiveProfile(L"A");
+    std::string file = temp + "backup.ini";
+    { std::ofstream(file.c_str()) << "[Quillmere]\r\nProfiles=0\r\n"; }
     SetMessageSink(AnswerNo, nullptr);
     std::vector<std::wstring> titles;
     ASSERT_TRUE(Configure({WaitSheet(), Tab(3), Do([&] {
                                Select(Page(3), 0);
                                Click(Page(3), IDC_PROFILE_DELETE);
-                               Click(Page(3), IDC_PROFILE_RESTORE);
-                               titles = ListTitles(Page(3));
+                               PostClick(Page(3), IDC_PROFILE_RESTORE);
                            }),
-                           PressSheet(PSBTN_OK), WaitDialogGone(c_szSheet)}));
+                           AnswerFile(file), WaitDialogGone(c_szFileDialog),
+                           Do([&] { titles = ListTitles(Page(3)); }), PressSheet(PSBTN_OK),
+                           WaitDialogGone(c_szSheet)}));
     EXPECT_EQ(titles, (std::vector<std::wstring>{L"A"}));
     EXPECT_EQ(LiveTitles(), (std::vector<std::wstring>{L"A"}));
 }
@@ -290,7 +293,6 @@ TEST_F(ProfilesTest, BackUpThenRestoreGivesTheSameProfilesAndSettings) {
     pLive->iFontSize = 15;
     pLive->iItemAction = ITEM_ACTION_BROWSER;
     std::string file = temp + "backup.ini";
-    { std::ofstream(file.c_str()); }  // an existing file: no creation prompt
     std::vector<std::wstring> afterDelete, afterRestore;
     int iSelAfterRestore = -2;
     ASSERT_TRUE(Configure({WaitSheet(), Tab(3), Do([&] { PostClick(Page(3), IDC_PROFILE_BACKUP); }),
@@ -326,29 +328,12 @@ TEST_F(ProfilesTest, BackUpThenRestoreGivesTheSameProfilesAndSettings) {
     EXPECT_EQ(calls.back().text, "C:\\img\\bg.png");
 }
 
-TEST_F(ProfilesTest, RestoreFromAFileWithoutTheSectionGivesDefaultsAndNoProfiles) {
-    AddLiveProfile(L"A");
-    CopyText(pLive->szTitle, 500, L"Before");
-    std::string file = temp + "other.ini";
-    { std::ofstream(file.c_str()) << "[SomeOtherDocklet]\r\nTitle=Other\r\nProfiles=2\r\n"; }
-    std::vector<std::wstring> afterRestore = {L"x"};
-    ASSERT_TRUE(Configure({WaitSheet(), Tab(3), Do([&] { PostClick(Page(3), IDC_PROFILE_RESTORE); }),
-                           AnswerFile(file), WaitDialogGone(c_szFileDialog),
-                           Do([&] { afterRestore = ListTitles(Page(3)); }), PressSheet(PSBTN_OK),
-                           WaitDialogGone(c_szSheet)}));
-    EXPECT_TRUE(afterRestore.empty());
-    EXPECT_EQ(pLive->iProfileCount, 0u);
-    EXPECT_EQ(pLive->iCurrentProfile, -1);
-    EXPECT_STREQ(pLive->szTitle, L"Quillmere");
-    EXPECT_EQ(pLive->iFontSize, 11);
-}
-
 TEST_F(ProfilesTest, CancelAfterRestoreAndAddKeepsTheLiveList) {
     _PROFILE_DATA* a = AddLiveProfile(L"A");
     _PROFILE_DATA* b = AddLiveProfile(L"B");
     pLive->iCurrentProfile = 1;
-    std::string file = temp + "empty.ini";
-    { std::ofstream(file.c_str()); }
+    std::string file = temp + "restored.ini";
+    { std::ofstream(file.c_str()) << "[Quillmere]\r\nProfiles=1\r\nA0-RssFeedTitle=R\r\n"; }
     std::vector<Step> steps = {WaitSheet(), Tab(3), Do([&] { PostClick(Page(3), IDC_PROFILE_RESTORE); }),
                                AnswerFile(file), WaitDialogGone(c_szFileDialog)};
     AddThroughEditor(steps, L"http://c.test/", L"C");
