@@ -1,5 +1,4 @@
 #include "text/declaration.h"
-#include <cstdint>
 
 namespace {
 
@@ -12,7 +11,7 @@ bool IsSpace(Ch c) {
 }
 
 template <typename Ch>
-bool IsPseudoAttributeNameChar(Ch c) {
+bool IsAsciiLetter(Ch c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
@@ -22,6 +21,44 @@ bool StartsWithAt(std::basic_string_view<Ch> s, size_t i, const char* sz) {
     for (; *sz; ++sz, ++i)
         if (i >= s.size() || s[i] != static_cast<Ch>(static_cast<unsigned char>(*sz))) return false;
     return true;
+}
+
+// One pseudo-attribute of a declaration: white space, a name, '=' with optional white
+// space around it, and a value in single or double quotes.
+struct PseudoAttribute {
+    size_t ichSpace;  // the white space before it
+    size_t ichName, cchName;
+    size_t ichValue, cchValue;
+    size_t ichEnd;  // past the closing quote
+};
+
+// Reads the pseudo-attribute at i, which must end before ichClose (the declaration's
+// "?>"). False when there is none: no white space, no name, or no quoted value.
+template <typename Ch>
+bool ReadPseudoAttribute(std::basic_string_view<Ch> s, size_t i, size_t ichClose, PseudoAttribute* p) {
+    p->ichSpace = i;
+    while (i < ichClose && IsSpace(s[i])) ++i;
+    if (i == p->ichSpace || i >= ichClose) return false;
+    p->ichName = i;
+    while (i < ichClose && IsAsciiLetter(s[i])) ++i;
+    p->cchName = i - p->ichName;
+    while (i < ichClose && IsSpace(s[i])) ++i;
+    if (p->cchName == 0 || i >= ichClose || s[i] != '=') return false;
+    ++i;
+    while (i < ichClose && IsSpace(s[i])) ++i;
+    if (i >= ichClose || (s[i] != '"' && s[i] != '\'')) return false;
+    const Ch quote = s[i];
+    p->ichValue = ++i;
+    while (i < ichClose && s[i] != quote) ++i;
+    if (i >= ichClose) return false;
+    p->cchValue = i - p->ichValue;
+    p->ichEnd = i + 1;
+    return true;
+}
+
+template <typename Ch>
+bool IsNamed(std::basic_string_view<Ch> s, const PseudoAttribute& attribute, const char* szName) {
+    return std::char_traits<char>::length(szName) == attribute.cchName && StartsWithAt(s, attribute.ichName, szName);
 }
 
 template <typename Ch>
@@ -46,35 +83,21 @@ XmlDeclarationSpan FindDeclaration(std::basic_string_view<Ch> s, size_t cchMark)
     span.ichText = ichStart;
     span.ichEnd = ichClose + 2;
     span.ichEncoding = span.ichEncodingEnd = span.ichEnd;
-    // Pseudo-attributes: white space, a name, '=' with optional white space around it,
-    // and a value in single or double quotes.
-    size_t j = ichStart + 5;
-    for (;;) {
-        size_t ichSpace = j;
-        while (j < ichClose && IsSpace(s[j])) ++j;
-        if (j == ichSpace || j >= ichClose) break;
-        size_t ichName = j;
-        while (j < ichClose && IsPseudoAttributeNameChar(s[j])) ++j;
-        size_t ichNameEnd = j;
-        while (j < ichClose && IsSpace(s[j])) ++j;
-        if (ichName == ichNameEnd || j >= ichClose || s[j] != '=') break;
-        ++j;
-        while (j < ichClose && IsSpace(s[j])) ++j;
-        if (j >= ichClose || (s[j] != '"' && s[j] != '\'')) break;
-        const Ch quote = s[j];
-        size_t ichValue = ++j;
-        while (j < ichClose && s[j] != quote) ++j;
-        if (j >= ichClose) break;
-        ++j;
-        if (ichNameEnd - ichName == 8 && StartsWithAt(s, ichName, "encoding")) {
-            span.ichEncoding = ichSpace;
-            span.ichEncodingEnd = j;
-            span.ichValue = ichValue;
-            span.cchValue = j - 1 - ichValue;
+    PseudoAttribute attribute;
+    for (size_t j = ichStart + 5; ReadPseudoAttribute(s, j, ichClose, &attribute); j = attribute.ichEnd) {
+        if (IsNamed(s, attribute, "encoding")) {
+            span.ichEncoding = attribute.ichSpace;
+            span.ichEncodingEnd = attribute.ichEnd;
+            span.ichValue = attribute.ichValue;
+            span.cchValue = attribute.cchValue;
             break;
         }
     }
     return span;
+}
+
+bool IsDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
 }
 
 }  // namespace
@@ -96,36 +119,33 @@ std::u16string TextToParse(std::u16string_view text) {
     return out;
 }
 
-bool IsValidUtf8(std::string_view bytes) {
-    const size_t n = bytes.size();
-    size_t i = 0;
-    while (i < n) {
-        unsigned b = static_cast<unsigned char>(bytes[i]);
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t cb;
-        unsigned lo = 0x80, hi = 0xBF;  // the range of the second byte
-        if (b >= 0xC2 && b <= 0xDF) {
-            cb = 2;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            cb = 3;
-            if (b == 0xE0) lo = 0xA0;  // no overlong forms
-            if (b == 0xED) hi = 0x9F;  // no surrogates
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            cb = 4;
-            if (b == 0xF0) lo = 0x90;  // no overlong forms
-            if (b == 0xF4) hi = 0x8F;  // nothing past U+10FFFF
-        } else {
+bool IsWellFormedXmlDeclaration(std::u16string_view declaration) {
+    static const char* const c_rgszNames[] = {"version", "encoding", "standalone"};
+    if (declaration.size() < 7 || !StartsWithAt(declaration, 0, "<?xml")) return false;
+    const size_t ichClose = declaration.size() - 2;
+    size_t i = 5;
+    size_t iNext = 0;  // the first pseudo-attribute that may come next
+    PseudoAttribute attribute;
+    while (ReadPseudoAttribute(declaration, i, ichClose, &attribute)) {
+        size_t iName = iNext;
+        while (iName < 3 && !IsNamed(declaration, attribute, c_rgszNames[iName])) ++iName;
+        if (iName == 3 || (iNext == 0 && iName != 0)) return false;
+        iNext = iName + 1;
+        i = attribute.ichEnd;
+        std::u16string_view value = declaration.substr(attribute.ichValue, attribute.cchValue);
+        if (iName == 0) {
+            if (value.size() < 3 || value.substr(0, 2) != u"1.") return false;
+            for (char16_t c : value.substr(2))
+                if (!IsDigit(c)) return false;
+        } else if (iName == 1) {
+            if (value.empty() || !IsAsciiLetter(value[0])) return false;
+            for (char16_t c : value)
+                if (!IsAsciiLetter(c) && !IsDigit(c) && c != u'.' && c != u'_' && c != u'-') return false;
+        } else if (value != u"yes" && value != u"no") {
             return false;
         }
-        for (size_t k = 1; k < cb; ++k) {
-            if (i + k >= n) return true;  // cut off inside the last character
-            unsigned c = static_cast<unsigned char>(bytes[i + k]);
-            if (c < (k == 1 ? lo : 0x80) || c > (k == 1 ? hi : 0xBF)) return false;
-        }
-        i += cb;
     }
-    return true;
+    // What stopped the reading must be the end: nothing but white space before "?>".
+    while (i < ichClose && IsSpace(declaration[i])) ++i;
+    return i == ichClose && iNext > 0;
 }

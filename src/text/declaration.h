@@ -1,7 +1,6 @@
 // The XML declaration at the head of a feed, found where servers put it: after a
 // byte-order mark and after white space (a blank line a template printed first), which
-// XML itself does not allow and a strict parser refuses. And whether bytes are UTF-8,
-// so text that only claims to be can be read as what it most likely is.
+// XML itself does not allow and a strict parser refuses.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -33,7 +32,7 @@ XmlDeclarationSpan FindDeclarationAfterWhiteSpace(std::u16string_view text);
 // read the name would decode it again, or refuse a name it does not know).
 std::u16string TextToParse(std::u16string_view text);
 
-// Whether bytes are UTF-8: every sequence well-formed, with no overlong form, surrogate
-// or code point past U+10FFFF; only the last sequence may stop short, as a download cut
-// off in the middle of a character does (that alone says nothing about the encoding).
-bool IsValidUtf8(std::string_view bytes);
+// Whether declaration, from "<?xml" through "?>", is an XML declaration a strict parser
+// takes: a version "1." and digits, then optionally an encoding name and standalone
+// "yes" or "no", in that order.
+bool IsWellFormedXmlDeclaration(std::u16string_view declaration);

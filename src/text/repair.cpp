@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
+#include "text/declaration.h"
+#include "text/doctype.h"
 #include "text/htmlentity.h"
+#include "text/xmlname.h"
 
 namespace {
 
@@ -36,27 +39,12 @@ bool IsAllowedCodePoint(char32_t c) {
     return c <= 0x10FFFF;
 }
 
-bool IsNameStartUnit(char16_t c) {
-    if (c < 0x80) return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u':';
-    return (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF) ||
-           (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D) ||
-           (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF) ||
-           (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD);
-}
-
-bool IsNameUnit(char16_t c) {
-    if (c < 0x80)
-        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
-               c == u':' || c == u'-' || c == u'.';
-    return IsNameStartUnit(c) || c == 0xB7 || (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
-}
-
 // A name in the namespace sense: at most one colon, with a name on either side of it.
 bool IsQualifiedName(std::u16string_view name) {
     size_t iColon = name.find(u':');
     if (iColon == std::u16string_view::npos) return true;
     return iColon > 0 && iColon + 1 < name.size() && name.find(u':', iColon + 1) == std::u16string_view::npos &&
-           (IsNameStartUnit(name[iColon + 1]) || IsHighSurrogate(name[iColon + 1]));
+           (IsXmlNameStartUnit(name[iColon + 1]) || IsHighSurrogate(name[iColon + 1]));
 }
 
 std::u16string_view PrefixOf(std::u16string_view name) {
@@ -101,51 +89,6 @@ bool DropForbiddenCharacters(std::u16string_view text, std::u16string& allowedOu
     return true;
 }
 
-// Whether declaration, from "<?xml" through "?>", is an XML declaration: a version
-// "1.x", then optionally an encoding name and standalone "yes" or "no", in that order.
-bool IsWellFormedDeclaration(std::u16string_view declaration) {
-    static const std::u16string_view c_rgNames[] = {u"version", u"encoding", u"standalone"};
-    if (declaration.substr(0, 5) != u"<?xml") return false;
-    const size_t ichEnd = declaration.size() - 2;
-    size_t i = 5;
-    size_t iNext = 0;  // the first pseudo-attribute that may come next
-    for (;;) {
-        const size_t ichSpace = i;
-        while (i < ichEnd && IsSpace(declaration[i])) ++i;
-        if (i == ichEnd) return iNext > 0;
-        if (i == ichSpace) return false;
-        const size_t ichName = i;
-        while (i < ichEnd && declaration[i] >= u'a' && declaration[i] <= u'z') ++i;
-        std::u16string_view name = declaration.substr(ichName, i - ichName);
-        size_t iName = iNext;
-        while (iName < 3 && name != c_rgNames[iName]) ++iName;
-        if (iName == 3 || (iNext == 0 && iName != 0)) return false;
-        iNext = iName + 1;
-        while (i < ichEnd && IsSpace(declaration[i])) ++i;
-        if (i == ichEnd || declaration[i] != u'=') return false;
-        ++i;
-        while (i < ichEnd && IsSpace(declaration[i])) ++i;
-        if (i == ichEnd || (declaration[i] != u'"' && declaration[i] != u'\'')) return false;
-        const size_t ichQuote = declaration.find(declaration[i], i + 1);
-        if (ichQuote >= ichEnd) return false;
-        std::u16string_view value = declaration.substr(i + 1, ichQuote - i - 1);
-        i = ichQuote + 1;
-        auto isLetter = [](char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
-        auto isDigit = [](char16_t c) { return c >= u'0' && c <= u'9'; };
-        if (iName == 0) {
-            if (value.size() < 3 || value.substr(0, 2) != u"1.") return false;
-            for (char16_t c : value.substr(2))
-                if (!isDigit(c)) return false;
-        } else if (iName == 1) {
-            if (value.empty() || !isLetter(value[0])) return false;
-            for (char16_t c : value)
-                if (!isLetter(c) && !isDigit(c) && c != u'.' && c != u'_' && c != u'-') return false;
-        } else if (value != u"yes" && value != u"no") {
-            return false;
-        }
-    }
-}
-
 enum class Phase { Prolog, Root, Epilogue };
 
 // How reading one piece of markup or one reference went.
@@ -179,14 +122,18 @@ struct CharReference {
 
 class Repairer {
 public:
-    Repairer(std::u16string_view s, std::u16string& out) : m_s(s), m_out(out) {}
+    Repairer(std::u16string_view s, std::u16string& out, size_t cchMax) : m_s(s), m_out(out), m_cchMax(cchMax) {}
 
-    // False when the document declares entities.
-    bool Run();
+    RepairResult Run();
     unsigned Repairs() const { return m_fRepairs; }
 
 private:
     bool AtEnd(size_t i) const { return i >= m_s.size(); }
+    // Whether the output has grown past its limit, which ends the repair.
+    bool TooLong() {
+        if (m_out.size() > m_cchMax) m_bTooLong = true;
+        return m_bTooLong;
+    }
     bool StartsWithAt(size_t i, std::u16string_view what) const {
         return m_s.size() - std::min(i, m_s.size()) >= what.size() && m_s.compare(i, what.size(), what) == 0;
     }
@@ -209,8 +156,6 @@ private:
     Scan CData();
     Scan ProcessingInstruction();
     Scan DocumentType();
-    Scan ReadDocumentType(size_t& j);
-    Scan ReadSubsetPart(size_t& j);
 
     void CloseInnermost(bool bWriteEndTag);
     bool DeclareNamespaces(std::u16string_view elementName);
@@ -219,6 +164,8 @@ private:
     std::u16string_view m_s;
     size_t m_i = 0;
     std::u16string& m_out;
+    size_t m_cchMax;
+    bool m_bTooLong = false;
     unsigned m_fRepairs = 0;
     Phase m_phase = Phase::Prolog;
     bool m_bStop = false;
@@ -243,10 +190,10 @@ private:
 Scan Repairer::ReadName(size_t& i, std::u16string_view& nameOut) const {
     const size_t ichName = i;
     if (AtEnd(i)) return Scan::Cut;
-    if (!IsNameStartUnit(m_s[i]) && !IsHighSurrogate(m_s[i])) return Scan::NotMarkup;
+    if (!IsXmlNameStartUnit(m_s[i]) && !IsHighSurrogate(m_s[i])) return Scan::NotMarkup;
     while (i < m_s.size()) {
         char16_t c = m_s[i];
-        if (IsNameUnit(c)) {
+        if (IsXmlNameUnit(c)) {
             ++i;
         } else if (IsHighSurrogate(c)) {
             if (i + 1 >= m_s.size()) return Scan::Cut;
@@ -326,9 +273,9 @@ Scan Repairer::Reference(size_t& i, unsigned& fRepairs) {
             i = ref.ichEnd;
             return Scan::Done;
         }
-    } else if (IsNameStartUnit(c)) {
+    } else if (IsXmlNameStartUnit(c)) {
         size_t j = i + 1;
-        while (j < m_s.size() && IsNameUnit(m_s[j])) ++j;
+        while (j < m_s.size() && IsXmlNameUnit(m_s[j])) ++j;
         if (AtEnd(j)) return Scan::Cut;
         if (m_s[j] == u';') {
             std::u16string_view name = m_s.substr(i + 1, j - i - 1);
@@ -370,6 +317,7 @@ Scan Repairer::Text() {
             m_out += u"&gt;";
             m_fRepairs |= c_fRepairMarkup;
             ichRun = ++m_i;
+            if (TooLong()) return Scan::Done;
             continue;
         }
         if (c != u'&') {
@@ -383,6 +331,7 @@ Scan Repairer::Text() {
             return Scan::Cut;
         }
         ichRun = m_i;
+        if (TooLong()) return Scan::Done;
     }
     AppendInput(ichRun, m_i);
     return Scan::Done;
@@ -400,14 +349,17 @@ Scan Repairer::Markup() {
         if (m_phase == Phase::Epilogue) return Scan::NotMarkup;
         if (StartsWithAt(i, u"<![CDATA[")) return CData();
         if (IsCutPrefixAt(i, u"<![CDATA[")) return Scan::Cut;
-        if (StartsWithAt(i, u"<!DOCTYPE")) return DocumentType();
+        // A document type in any case is read, so that one in lower case cannot declare
+        // entities unseen.
+        if (StartsWithAt(i, u"<!DOCTYPE") || (m_phase == Phase::Prolog && (m_s[i + 2] | 0x20) == u'd'))
+            return DocumentType();
         if (IsCutPrefixAt(i, u"<!DOCTYPE")) return Scan::Cut;
         return Scan::NotMarkup;
     }
     if (c == u'?') return ProcessingInstruction();
     if (m_phase == Phase::Epilogue) return Scan::NotMarkup;
     if (c == u'/') return EndTag();
-    if (IsNameStartUnit(c) || IsHighSurrogate(c)) return StartTag();
+    if (IsXmlNameStartUnit(c) || IsHighSurrogate(c)) return StartTag();
     return Scan::NotMarkup;
 }
 
@@ -465,6 +417,7 @@ Scan Repairer::StartTag() {
             if (c == u'<') return Scan::NotMarkup;
             if (c == u'&') {
                 if (Reference(j, fRepairs) == Scan::Cut) return Scan::Cut;
+                if (TooLong()) return Scan::Done;
             } else {
                 m_out += c;
                 ++j;
@@ -624,7 +577,7 @@ Scan Repairer::ProcessingInstruction() {
         size_t ichKeep = (!m_out.empty() && m_out[0] == u'\uFEFF') ? 1 : 0;
         bool bAtStart = m_phase == Phase::Prolog;
         for (size_t i = ichKeep; bAtStart && i < m_out.size(); ++i) bAtStart = IsSpace(m_out[i]);
-        if (!bAtStart || !IsWellFormedDeclaration(m_s.substr(m_i, ichEnd - m_i))) {
+        if (!bAtStart || !IsWellFormedXmlDeclaration(m_s.substr(m_i, ichEnd - m_i))) {
             m_fRepairs |= c_fRepairDeclaration;
             m_i = ichEnd;
             return Scan::Done;
@@ -639,142 +592,33 @@ Scan Repairer::ProcessingInstruction() {
     return Scan::Done;
 }
 
-// Reads one part of an internal subset at j: a comment, a processing instruction, or a
-// declaration of an element, an attribute list or a notation, whose quoted literals may
-// hold anything. Done with j past it, NotMarkup when it is none of them, or Cut. An
-// entity declaration or a parameter-entity reference refuses the document.
-Scan Repairer::ReadSubsetPart(size_t& j) {
-    static const std::u16string_view c_rgszDeclarations[] = {u"<!ELEMENT", u"<!ATTLIST", u"<!NOTATION"};
-    if (m_s[j] == u'%' || StartsWithAt(j, u"<!ENTITY")) {
+Scan Repairer::DocumentType() {
+    if (m_phase == Phase::Root) return Scan::NotMarkup;
+    const DocumentTypeRead read = ReadDocumentType(m_s, m_i, false);
+    if (read.bEntities) {
         m_bRefused = true;
         return Scan::Done;
     }
-    for (std::u16string_view close : {std::u16string_view(u"-->"), std::u16string_view(u"?>")}) {
-        std::u16string_view open = close.size() == 3 ? u"<!--" : u"<?";
-        if (!StartsWithAt(j, open)) continue;
-        size_t k = m_s.find(close, j + open.size());
-        if (k == std::u16string_view::npos) return Scan::Cut;
-        j = k + close.size();
-        return Scan::Done;
-    }
-    for (std::u16string_view declaration : c_rgszDeclarations) {
-        if (IsCutPrefixAt(j, declaration)) return Scan::Cut;
-        if (!StartsWithAt(j, declaration)) continue;
-        for (j += declaration.size(); !AtEnd(j) && m_s[j] != u'>'; ++j) {
-            const char16_t c = m_s[j];
-            if (c == u'%') {
-                m_bRefused = true;
-                return Scan::Done;
-            }
-            if (c == u'"' || c == u'\'') {
-                j = m_s.find(c, j + 1);
-                if (j == std::u16string_view::npos) return Scan::Cut;
-            }
-        }
-        if (AtEnd(j)) return Scan::Cut;
-        ++j;
-        return Scan::Done;
-    }
-    if (IsCutPrefixAt(j, u"<!ENTITY") || IsCutPrefixAt(j, u"<!--")) return Scan::Cut;
-    return Scan::NotMarkup;
-}
-
-// Reads a document type declaration from j, just past "<!DOCTYPE": S Name, maybe an
-// external identifier (SYSTEM S literal, or PUBLIC S public literal S literal), maybe
-// an internal subset in brackets, '>'. Done with j past the '>', NotMarkup with j where
-// it goes wrong, or Cut.
-Scan Repairer::ReadDocumentType(size_t& j) {
-    auto skipSpace = [&]() {
-        const size_t ichSpace = j;
-        while (j < m_s.size() && IsSpace(m_s[j])) ++j;
-        return j > ichSpace;
-    };
-    auto literal = [&](bool bPublic) {
-        if (AtEnd(j)) return Scan::Cut;
-        const char16_t quote = m_s[j];
-        if (quote != u'"' && quote != u'\'') return Scan::NotMarkup;
-        static const std::u16string_view c_szPublicMarks = u" \r\n-'()+,./:=?;!*#@$_%";
-        for (++j; j < m_s.size() && m_s[j] != quote; ++j) {
-            char16_t c = m_s[j];
-            if (bPublic && !(c >= u'a' && c <= u'z') && !(c >= u'A' && c <= u'Z') && !(c >= u'0' && c <= u'9') &&
-                c_szPublicMarks.find(c) == std::u16string_view::npos)
-                return Scan::NotMarkup;
-        }
-        if (AtEnd(j)) return Scan::Cut;
-        ++j;
-        return Scan::Done;
-    };
-    auto failOrCut = [&]() { return AtEnd(j) ? Scan::Cut : Scan::NotMarkup; };
-
-    skipSpace();
-    std::u16string_view name;
-    Scan scan = ReadName(j, name);
-    if (scan != Scan::Done) return scan;
-    const bool bSpace = skipSpace();
-    if (AtEnd(j)) return Scan::Cut;
-    const bool bPublic = StartsWithAt(j, u"PUBLIC");
-    if (bSpace && (bPublic || StartsWithAt(j, u"SYSTEM"))) {
-        j += 6;
-        if (!skipSpace()) return failOrCut();
-        if (bPublic) {
-            scan = literal(true);
-            if (scan != Scan::Done) return scan;
-            if (!skipSpace()) return failOrCut();
-        }
-        scan = literal(false);
-        if (scan != Scan::Done) return scan;
-        skipSpace();
-    } else if (bSpace && (IsCutPrefixAt(j, u"PUBLIC") || IsCutPrefixAt(j, u"SYSTEM"))) {
-        return Scan::Cut;
-    }
-    if (AtEnd(j)) return Scan::Cut;
-    if (m_s[j] == u'[') {
-        for (++j;;) {
-            if (AtEnd(j)) return Scan::Cut;
-            if (m_s[j] == u']') {
-                ++j;
-                break;
-            }
-            if (IsSpace(m_s[j])) {
-                ++j;
-                continue;
-            }
-            scan = ReadSubsetPart(j);
-            if (scan != Scan::Done || m_bRefused) return scan;
-        }
-        skipSpace();
-        if (AtEnd(j)) return Scan::Cut;
-    }
-    if (m_s[j] != u'>') return Scan::NotMarkup;
-    ++j;
-    return Scan::Done;
-}
-
-Scan Repairer::DocumentType() {
-    size_t j = m_i + 9;
-    if (AtEnd(j)) return Scan::Cut;
-    if (!IsSpace(m_s[j]) || m_phase == Phase::Root) return Scan::NotMarkup;
-    Scan scan = ReadDocumentType(j);
-    if (scan == Scan::Cut || m_bRefused) return scan;
-    if (scan == Scan::Done && !m_bDocumentType) {
-        AppendInput(m_i, j);
+    if (read.status == DocumentTypeRead::Cut) return Scan::Cut;
+    if (read.status == DocumentTypeRead::WellFormed && !m_bDocumentType) {
+        AppendInput(m_i, read.ichEnd);
         m_bDocumentType = true;
     } else {
         // A second one, or one not well-formed: dropped up to where it went wrong, and
         // read on from there, so nothing is read twice.
         m_fRepairs |= c_fRepairLeadingJunk;
     }
-    m_i = j;
+    m_i = read.ichEnd;
     return Scan::Done;
 }
 
-bool Repairer::Run() {
-    while (m_i < m_s.size() && !m_bStop) {
+RepairResult Repairer::Run() {
+    while (m_i < m_s.size() && !m_bStop && !TooLong()) {
         const char16_t c = m_s[m_i];
         if (c == u'<') {
             const size_t ichMark = m_out.size();
             Scan scan = Markup();
-            if (m_bRefused) return false;
+            if (m_bRefused) return RepairResult::DeclaresEntities;
             if (scan == Scan::Cut) {
                 m_out.resize(ichMark);
                 m_fRepairs |= c_fRepairTruncated;
@@ -811,8 +655,9 @@ bool Repairer::Run() {
             m_bStop = true;
         }
     }
+    if (m_bTooLong) return RepairResult::TooLong;
     Finish();
-    return true;
+    return TooLong() ? RepairResult::TooLong : RepairResult::Repaired;
 }
 
 void Repairer::Finish() {
@@ -844,7 +689,8 @@ void Repairer::Finish() {
 
 }  // namespace
 
-bool RepairFeedText(std::u16string_view text, std::u16string& repairedOut, unsigned& fRepairsOut) {
+RepairResult RepairFeedText(std::u16string_view text, std::u16string& repairedOut, unsigned& fRepairsOut,
+                            size_t cchMax) {
     repairedOut.clear();
     fRepairsOut = 0;
     // The characters XML forbids go first, so that the markup is read as it will be
@@ -852,14 +698,16 @@ bool RepairFeedText(std::u16string_view text, std::u16string& repairedOut, unsig
     std::u16string allowed;
     const bool bForbidden = DropForbiddenCharacters(text, allowed);
     if (bForbidden) text = allowed;
-    repairedOut.reserve(text.size() + text.size() / 8 + 64);
-    Repairer repairer(text, repairedOut);
-    if (!repairer.Run()) {
+    repairedOut.reserve(std::min(text.size() + text.size() / 8 + 64, cchMax));
+    Repairer repairer(text, repairedOut, cchMax);
+    const RepairResult result = repairer.Run();
+    if (result != RepairResult::Repaired) {
         repairedOut.clear();
-        return false;
+        repairedOut.shrink_to_fit();
+        return result;
     }
     fRepairsOut = repairer.Repairs() | (bForbidden ? unsigned(c_fRepairControls) : 0u);
-    return true;
+    return result;
 }
 
 std::u16string DescribeRepairs(unsigned fRepairs) {

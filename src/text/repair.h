@@ -3,6 +3,7 @@
 // download cut short, unbalanced tags in unescaped HTML. Run only on text the strict
 // parser refused, to give it a second try.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,12 +22,17 @@ enum FeedRepair : unsigned {
     c_fRepairTruncated = 1u << 10,    // a document cut short closed after its last whole item
 };
 
+enum class RepairResult {
+    Repaired,          // repairedOut is the repaired text
+    DeclaresEntities,  // a document type declaration declares entities or refers to
+                       // parameter entities: such a document is never parsed, repaired or not
+    TooLong,           // the repaired text would be longer than cchMax units
+};
+
 // Repairs text, the decoded text of a feed, in time linear in its length: one pass over
 // the markup, after one that drops forbidden characters when there are any.
-// Returns false, with repairedOut empty and fRepairsOut 0, when the text has a document
-// type declaration that declares entities or refers to parameter entities: such a
-// document is never parsed, repaired or not. Otherwise returns true with the repaired
-// text and the repairs made (0 when none was needed).
+// Gives Repaired with the repaired text and the repairs made (0 when none was needed);
+// otherwise repairedOut is empty and fRepairsOut 0.
 //
 // What comes out:
 // - Text that is well-formed XML, with its namespace prefixes declared, comes out
@@ -63,8 +69,10 @@ enum FeedRepair : unsigned {
 //   unfinished item (an element named "item" or "entry" with any prefix, below the
 //   root), and its open elements are closed in order with end tags.
 // The output is at most five times as long as the text, plus the end tags written for
-// the elements it closes and the namespace declarations it adds to the root.
-bool RepairFeedText(std::u16string_view text, std::u16string& repairedOut, unsigned& fRepairsOut);
+// the elements it closes and the namespace declarations it adds to the root; the repair
+// stops as soon as it passes cchMax.
+RepairResult RepairFeedText(std::u16string_view text, std::u16string& repairedOut, unsigned& fRepairsOut,
+                            size_t cchMax = SIZE_MAX);
 
 // The names of the repairs in fRepairs, joined by ", " in the order of their bits:
 // "entities, trailing junk". Empty for 0.

@@ -33,7 +33,7 @@ struct Repaired {
 
 Repaired Repair(std::u16string_view text) {
     Repaired r;
-    EXPECT_TRUE(RepairFeedText(text, r.text, r.fRepairs)) << Narrow(text);
+    EXPECT_EQ(RepairFeedText(text, r.text, r.fRepairs), RepairResult::Repaired) << Narrow(text);
     return r;
 }
 
@@ -194,18 +194,46 @@ TEST(Repair, RefusesDocumentsThatDeclareEntities) {
         u"<?xml version=\"1.0\"?>\n<!DOCTYPE rss [ <!-- c --> <!ENTITY % p SYSTEM \"file:///c:/\"> %p; ]><rss/>",
         u"<!DOCTYPE rss [%p;]><rss/>",
         u"<!DOCTYPE rss [<!ENTITY a \"&#38;#60;\">]><rss>&a;</rss",
+        u"<!doctype rss [<!entity a \"b\">]><rss>&a;</rss>",
+        u"<!DOCTYPE rss><!DOCTYPE rss [<!ENTITY a \"b\">]><rss>&a;</rss>",
+        u"Warning: x\n<!DOCTYPE rss [<!ELEMENT rss %e;>]><rss/>",
     };
     for (const std::u16string& text : rgszRefused) {
         std::u16string out = u"x";
         unsigned fRepairs = 1;
-        EXPECT_FALSE(RepairFeedText(text, out, fRepairs)) << Narrow(text);
+        EXPECT_EQ(RepairFeedText(text, out, fRepairs), RepairResult::DeclaresEntities) << Narrow(text);
         EXPECT_TRUE(out.empty());
         EXPECT_EQ(fRepairs, 0u);
     }
     // A subset without entities is read.
     std::u16string out;
     unsigned fRepairs = 0;
-    EXPECT_TRUE(RepairFeedText(u"<!DOCTYPE rss [<!ATTLIST rss v CDATA \"%\">]><rss/>", out, fRepairs));
+    EXPECT_EQ(RepairFeedText(u"<!DOCTYPE rss [<!ATTLIST rss v CDATA \"%\">]><rss/>", out, fRepairs),
+              RepairResult::Repaired);
+}
+
+// The repaired text never grows past the limit it is given: a feed of bare ampersands
+// would grow to five times its length.
+TEST(Repair, StopsAtItsLimit) {
+    const std::u16string rgszTexts[] = {
+        u"<rss>" + std::u16string(1000, u'&') + u"</rss>",
+        u"<rss><a b=\"" + std::u16string(1000, u'&') + u"\"/></rss>",
+        u"<rss>" + std::u16string(1000, u'<') + u"</rss>",
+        [] {
+            std::u16string s = u"<rss>";
+            for (int i = 0; i < 500; ++i) s += u"]]>";
+            return s + u"</rss>";
+        }(),
+    };
+    for (const std::u16string& text : rgszTexts) {
+        std::u16string out = u"x";
+        unsigned fRepairs = 1;
+        EXPECT_EQ(RepairFeedText(text, out, fRepairs, 2000), RepairResult::TooLong) << Narrow(text.substr(0, 12));
+        EXPECT_TRUE(out.empty());
+        EXPECT_EQ(fRepairs, 0u);
+        EXPECT_EQ(RepairFeedText(text, out, fRepairs, 6000), RepairResult::Repaired) << Narrow(text.substr(0, 12));
+        EXPECT_LE(out.size(), 6000u);
+    }
 }
 
 TEST(Repair, DocumentCutShortIsClosedAfterItsLastWholeItem) {
@@ -305,7 +333,7 @@ TEST(Repair, WellFormedCorpusComesOutUnchanged) {
         }
         std::u16string out;
         unsigned fRepairs = 0;
-        if (!RepairFeedText(text, out, fRepairs)) continue;  // declares entities
+        if (RepairFeedText(text, out, fRepairs) != RepairResult::Repaired) continue;  // declares entities
         EXPECT_TRUE(out == text) << entry.path().string() << ": " << Narrow(DescribeRepairs(fRepairs));
         EXPECT_EQ(fRepairs, 0u) << entry.path().string();
         ++cRead;
