@@ -20,6 +20,7 @@
 #include "app/entry.h"
 #include "core/gdiplus.h"
 #include "core/unique.h"
+#include "host/timers.h"
 
 using namespace qm;
 
@@ -952,6 +953,13 @@ int main(int argc, char** argv) {
         fprintf(stderr, "dockhost: cannot load %s (%lu)\n", dllPath.c_str(), GetLastError());
         return 1;
     }
+    // With --log, each timer the docklet sets is logged with its period.
+    if (g_opt.log)
+        WatchModuleTimers(g_hDocklet, [](HWND hwnd, UINT_PTR idTimer, UINT uElapse) {
+            ScopedLock lock(g_lock);
+            Icon* p = FindIcon(hwnd);
+            Log("SetTimer(%d, %lu, %u ms)", p ? p->index : -1, static_cast<unsigned long>(idTimer), uElapse);
+        });
     if (!Resolve(g_entry.OnCreate, "OnCreate") || !Resolve(g_entry.OnDestroy, "OnDestroy") ||
         !Resolve(g_entry.OnSave, "OnSave") || !Resolve(g_entry.OnProcessMessage, "OnProcessMessage") ||
         !Resolve(g_entry.OnLeftButtonClick, "OnLeftButtonClick") ||

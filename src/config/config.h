@@ -109,6 +109,12 @@ unsigned int InfoValueFromChoices(const bool abChecked[4], bool bHide);
 // 1, 2 or 4 for the first checked action choice (viewer, browser, application), else 0.
 unsigned int ItemActionFromChoices(bool bViewer, bool bBrowser, bool bApplication);
 
+// ---- Headlines page ----
+// What the page says next to the period of checks when the active feed's own rule
+// (minutes, 0: none) makes them rarer: "This feed asks for at most one check every 2
+// hours."; empty otherwise.
+std::wstring FeedRuleNote(int iRefreshMinutes, int iFeedRuleMinutes);
+
 // ---- Font page ----
 // The opacity 0..255 as a whole percentage (255 -> 100, 100 -> 39).
 int OpacityPercent(BYTE bAlpha);

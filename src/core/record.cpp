@@ -131,12 +131,12 @@ bool OnTimerThread(const _DOCKLET_DATA* pData) {
 }  // namespace
 
 UINT RefreshTimerPeriod(_DOCKLET_DATA* pData) {
-    DWORD dwBackOff;
-    {
-        qm::ScopedLock lock(pData->csState);
-        dwBackOff = pData->dwBackOffMs;
-    }
-    return dwBackOff > REFRESH_INTERVAL ? dwBackOff : REFRESH_INTERVAL;
+    qm::ScopedLock lock(pData->csState);
+    int iFeedRule = 0;
+    int i = pData->iCurrentProfile;
+    if (i >= 0 && static_cast<unsigned int>(i) < pData->profiles.GetCount() && pData->profiles.GetAt(i))
+        iFeedRule = pData->profiles.GetAt(i)->iFeedRuleMinutes;
+    return RefreshPeriodMs(pData->iRefreshMinutes, iFeedRule, pData->dwBackOffMs);
 }
 
 void ArmRefreshTimer(_DOCKLET_DATA* pData) {

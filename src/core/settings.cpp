@@ -71,6 +71,8 @@ const SettingRow<_DOCKLET_DATA> c_settings[] = {
      true},
     {L"CycleCount", SETTING_NUMBER, DOCKLET_FIELD(iCycleCount), L"10", 0, CYCLE_COUNT_MIN, CYCLE_COUNT_MAX, true},
     {L"NotifyNew", SETTING_FLAG, DOCKLET_FIELD(bNotifyNew), L"1", 0, 0, 0, true},
+    {L"RefreshMinutes", SETTING_NUMBER, DOCKLET_FIELD(iRefreshMinutes), L"60", 0, REFRESH_MINUTES_MIN,
+     REFRESH_MINUTES_MAX, true},
 };
 
 const wchar_t c_szProfilesKey[] = L"Profiles";

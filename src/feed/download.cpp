@@ -8,6 +8,7 @@
 #include "feed/charset.h"
 #include "feed/http.h"
 #include "feed/parser.h"
+#include "feed/schedule.h"
 #include "text/feedlink.h"
 #include "text/header.h"
 #include "text/httpdate.h"
@@ -333,6 +334,12 @@ bool RetrieveFeed(_DOCKLET_DATA* pData, HANDLE hCancel, FeedAnswer* pAnswer) {
             qm::ScopedLock lock(pData->csState);
             if (!ShouldStop(pData, hCancel) && HasProfile(pData, pProfile) && pProfile->szTitle[0] == 0)
                 CopyText(pProfile->szTitle, 501, szTitle);
+        }
+        // How often the feed asks to be checked at most, for the refresh timer.
+        const int iRuleMinutes = GetFeedRuleMinutes(pDoc.get(), szContainer);
+        {
+            qm::ScopedLock lock(pData->csState);
+            if (!ShouldStop(pData, hCancel) && HasProfile(pData, pProfile)) pProfile->iFeedRuleMinutes = iRuleMinutes;
         }
 
         ComPtr<IXMLDOMNodeList> pItemNodeList = GetItemNodeList(pDoc.get(), szItem);

@@ -55,6 +55,7 @@ TEST_F(BackupTest, BackUpToAUnicodeFolderWritesTheFileAndRestoresIt) {
     std::wstring folder = Folder() + L"\u00DCn\u00EFc\u00F8d\u00E9 \u65E5\u672C\\";
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     CopyText(pWork->profiles.GetAt(0)->szTitle, 501, L"\u65E5\u672C news");
+    pWork->iRefreshMinutes = 25;
     EXPECT_EQ(BackupProfilesTo(pWork, hwnd, (folder + L"backup.ini").c_str()), 1);
     EXPECT_EQ(BackupProfilesTo(pWork, hwnd, (folder + L"backup.opml").c_str()), 1);
     EXPECT_TRUE(CapturedMessages().empty());
@@ -63,8 +64,10 @@ TEST_F(BackupTest, BackUpToAUnicodeFolderWritesTheFileAndRestoresIt) {
     EXPECT_TRUE(section.bFound);
 
     CopyText(pWork->szTitle, 500, L"Changed");
+    pWork->iRefreshMinutes = 90;
     EXPECT_EQ(RestoreProfilesFrom(pWork, hwnd, (folder + L"backup.ini").c_str(), &retired), 1);
     EXPECT_STREQ(pWork->szTitle, L"Mine");
+    EXPECT_EQ(pWork->iRefreshMinutes, 25);
     EXPECT_EQ(WorkURLs(), (std::vector<std::wstring>{L"http://A.test/feed", L"http://B.test/feed"}));
     OpmlList list;
     std::wstring error;

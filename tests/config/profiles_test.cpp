@@ -5,6 +5,8 @@
 #include <sstream>
 #include "support/httpserver.h"
 #include "config/fixture.h"
+#include "core/u16.h"
+#include "feed/itemstate.h"
 
 namespace {
 
@@ -148,6 +150,41 @@ TEST_F(ProfilesTest, DeletingTheCurrentOrTheOnlyProfile) {
     // One question per delete (the new current profile's refresh may add its own).
     auto messages = CapturedMessages();
     EXPECT_EQ(std::count(messages.begin(), messages.end(), L"Do you really want to delete this profile?"), 3);
+}
+
+// A deleted profile's state file goes when the sheet is committed; the state of a feed
+// that another profile still reads, other files of the folder, and everything when the
+// sheet is cancelled, stay.
+TEST_F(ProfilesTest, DeletingAProfileRemovesItsStateFileAndNothingElse) {
+    const wchar_t* urls[] = {L"http://a.test/feed", L"http://b.test/feed", L"http://a.test/feed",
+                             L"http://c.test/feed"};
+    for (const wchar_t* url : urls) AddLiveProfile(L"P", url);
+    pLive->iCurrentProfile = 3;
+    auto stateFile = [](const wchar_t* url) {
+        return ItemStateFolder() + L"\\" + AsWide(ItemStateFileName(AsU16(url)));
+    };
+    for (const wchar_t* url : {L"http://a.test/feed", L"http://b.test/feed", L"http://other.test/"}) {
+        ItemState state;
+        state.url = AsU16(url);
+        ASSERT_TRUE(WriteItemStateFile(state, L""));
+    }
+    auto exists = [&](const wchar_t* url) {
+        return GetFileAttributesW(stateFile(url).c_str()) != INVALID_FILE_ATTRIBUTES;
+    };
+    auto deleteFirstTwo = [&] {
+        for (int i = 0; i < 2; ++i) {
+            Select(Page(3), 0);
+            Click(Page(3), IDC_PROFILE_DELETE);
+        }
+    };
+    ASSERT_TRUE(
+        Configure({WaitSheet(), Tab(3), Do(deleteFirstTwo), PressSheet(PSBTN_CANCEL), WaitDialogGone(c_szSheet)}));
+    EXPECT_TRUE(exists(L"http://a.test/feed") && exists(L"http://b.test/feed"));
+    ASSERT_TRUE(Configure({WaitSheet(), Tab(3), Do(deleteFirstTwo), PressSheet(PSBTN_OK), WaitDialogGone(c_szSheet)}));
+    EXPECT_EQ(pLive->iProfileCount, 2u);
+    EXPECT_FALSE(exists(L"http://b.test/feed"));
+    EXPECT_TRUE(exists(L"http://a.test/feed"));  // the third profile reads it too
+    EXPECT_TRUE(exists(L"http://other.test/"));
 }
 
 TEST_F(ProfilesTest, AnsweringNoChangesNothing) {

@@ -168,17 +168,22 @@ TEST_F(SettingsTest, SaveRoundTripsAndDeletedProfilesKeysGo) {
 TEST_F(SettingsTest, HeadlineKeysAreClampedAndRoundTrip) {
     // Out of range, past the range of int, not a number, a flag other than 1; then missing.
     Write("[Q]\r\nCycleItems=1\r\nCycleSeconds=99999999999\r\nCycleCount=-4\r\nNotifyNew=2\r\n"
-          "[R]\r\nCycleSeconds=soon\r\n");
+          "RefreshMinutes=1\r\n[R]\r\nCycleSeconds=soon\r\nRefreshMinutes=99999999999\r\n");
     Load();
-    EXPECT_EQ(std::vector<int>({pData->bCycleItems, pData->iCycleSeconds, pData->iCycleCount, pData->bNotifyNew}),
-              std::vector<int>({1, 3600, 1, 0}));
+    EXPECT_EQ(std::vector<int>({pData->bCycleItems, pData->iCycleSeconds, pData->iCycleCount, pData->bNotifyNew,
+                                pData->iRefreshMinutes}),
+              std::vector<int>({1, 3600, 1, 0, 5}));
     ASSERT_TRUE(Save());
     EXPECT_EQ(Read("CycleItems", "Q2") + " " + Read("CycleSeconds", "Q2") + " " + Read("CycleCount", "Q2") + " " +
-                  Read("NotifyNew", "Q2"),
-              "1 3600 1 0");
+                  Read("NotifyNew", "Q2") + " " + Read("RefreshMinutes", "Q2"),
+              "1 3600 1 0 5");
     Load(L"R");
-    EXPECT_EQ(std::vector<int>({pData->bCycleItems, pData->iCycleSeconds, pData->iCycleCount, pData->bNotifyNew}),
-              std::vector<int>({0, 3, 10, 1}));
+    EXPECT_EQ(std::vector<int>({pData->bCycleItems, pData->iCycleSeconds, pData->iCycleCount, pData->bNotifyNew,
+                                pData->iRefreshMinutes}),
+              std::vector<int>({0, 3, 10, 1, 1440}));
+    // Missing, as in every file written before the setting: hourly, as it always was.
+    Load(L"NoSuchSection");
+    EXPECT_EQ(pData->iRefreshMinutes, 60);
 }
 
 // A dock's settings file that the docklet wrote before it kept the section itself: the
@@ -200,9 +205,10 @@ TEST_F(SettingsTest, AFileWrittenBeforeLoadsAsItDidAndSavesWithOnlyTheLeftoversG
                                       pData->bFramedBackground, pData->bRoundedCorners, pData->iPosX, pData->iPosY,
                                       pData->iWidth, pData->iHeight, pData->iItemAction, pData->bSavePos,
                                       pData->bCycleItems, pData->iCycleSeconds, pData->iCycleCount,
-                                      pData->bNotifyNew, pData->iProfileCount, pData->iCurrentProfile}),
+                                      pData->bNotifyNew, pData->iRefreshMinutes, pData->iProfileCount,
+                                      pData->iCurrentProfile}),
               std::vector<long long>({5, 2, 13, 0xC0FFEE, 200, 0x102030, 77, 0, 1, 120, -5, 640, 480, 4, 1, 1, 12, 5,
-                                      0, 3, 2}));
+                                      0, 30, 3, 2}));
     ASSERT_EQ(pData->profiles.GetCount(), 3u);
     const wchar_t* titles[] = {L"Alpha News", L"", L"Delta; with semicolon"};
     const wchar_t* urls[] = {L"http://alpha.example/rss.xml", L"http://gamma.example/feed", L"http://delta.example/"};
@@ -275,7 +281,8 @@ TEST_F(SettingsTest, SaveChangesOnlyTheDockletsKeysAndKeepsTheEncoding) {
     std::string section = bytes.substr(before.size(), bytes.size() - before.size() - after.size());
     EXPECT_EQ(section.find("[Q]\r\nDockKey = kept \r\nTitle=New  [Injected]  Key=1\r\nImagesFolder=icons\r\n"), 0u)
         << section;
-    EXPECT_NE(section.find("NotifyNew=1\r\nProfiles=0\r\nCurrentProfile=-1\r\n; note\r\nA05-IconMenu=kept\r\n"),
+    EXPECT_NE(section.find("NotifyNew=1\r\nRefreshMinutes=60\r\nProfiles=0\r\nCurrentProfile=-1\r\n; note\r\n"
+                           "A05-IconMenu=kept\r\n"),
               std::string::npos)
         << section;
     EXPECT_EQ(section.find("A5-"), std::string::npos);

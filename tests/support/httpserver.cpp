@@ -372,3 +372,11 @@ int UnusedPort() {
     closesocket(s);
     return ntohs(addr.sin_port);
 }
+
+std::string NewestFirstRss(int n, const char* szChannelExtra) {
+    std::string body = std::string("<rss><channel><title>Feed</title>") + szChannelExtra;
+    for (int i = n - 1; i >= 0; --i)
+        body += "<item><title>Item " + std::to_string(i) + "</title><link>http://e/" + std::to_string(i) +
+                "</link></item>";
+    return body + "</channel></rss>";
+}

@@ -74,6 +74,11 @@ private:
 // A port on 127.0.0.1 where nothing listens.
 int UnusedPort();
 
+// An RSS document titled "Feed" with n items "Item i", each linking to "http://e/i",
+// the newest ("Item n-1") first as feeds list them; szChannelExtra goes into the
+// channel before the items.
+std::string NewestFirstRss(int n, const char* szChannelExtra = "");
+
 // data in gzip, in zlib's deflate format, or as raw deflate.
 std::string Gzip(const std::string& data);
 std::string ZlibDeflate(const std::string& data);

@@ -93,17 +93,20 @@ TEST(Feeddump, PrintsOneJsonLinePerUrlInOrder) {
     RunResult r = RunFeeddump(L"\"" + server.Url("/rss") + L"\" " + server.Url("/bad") + L" " + server.Url("/x"), 30000);
     EXPECT_EQ(r.exitCode, 0u);
     ASSERT_EQ(r.lines.size(), 3u);
-    EXPECT_EQ(r.lines[0], "{\"url\": \"" + Narrow(server.Url("/rss")) +
-                              "\", \"result\": true, \"format\": 1, \"title\": \"Caf\xC3\xA9 \\\"q\\\" \\\\ x\", "
-                              "\"items\": [{\"title\": \"A\\tB\", \"display_title\": \"A B\", \"link\": \"http://e/1\", "
-                              "\"date\": \"Mon\", \"description\": \"<p>hi</p>\\n\", \"file\": \"item0.html\"}], "
-                              "\"messages\": [], \"status\": 200}");
-    EXPECT_EQ(r.lines[1], "{\"url\": \"" + Narrow(server.Url("/bad")) +
-                              "\", \"result\": false, \"format\": 0, \"title\": \"\", \"items\": [], \"messages\": "
-                              "[\"pXMLDocPtr->loadXML failed (0)\", \"Invalid Exception (0)\"], \"status\": 200}");
+    EXPECT_EQ(r.lines[0],
+              "{\"url\": \"" + Narrow(server.Url("/rss")) +
+                  "\", \"result\": true, \"format\": 1, \"title\": \"Caf\xC3\xA9 \\\"q\\\" \\\\ x\", "
+                  "\"items\": [{\"title\": \"A\\tB\", \"display_title\": \"A B\", \"link\": \"http://e/1\", "
+                  "\"date\": \"Mon\", \"description\": \"<p>hi</p>\\n\", \"file\": \"item0.html\"}], "
+                  "\"messages\": [], \"status\": 200, \"new\": 0, \"next_check_minutes\": 60}");
+    EXPECT_EQ(r.lines[1],
+              "{\"url\": \"" + Narrow(server.Url("/bad")) +
+                  "\", \"result\": false, \"format\": 0, \"title\": \"\", \"items\": [], \"messages\": "
+                  "[\"pXMLDocPtr->loadXML failed (0)\", \"Invalid Exception (0)\"], \"status\": 200, \"new\": 0, "
+                  "\"next_check_minutes\": 60}");
     EXPECT_EQ(r.lines[2], "{\"url\": \"" + Narrow(server.Url("/x")) +
                               "\", \"result\": false, \"format\": 0, \"title\": \"\", \"items\": [], \"messages\": "
-                              "[\"Invalid status (404)\"], \"status\": 404}");
+                              "[\"Invalid status (404)\"], \"status\": 404, \"new\": 0, \"next_check_minutes\": 60}");
 }
 
 TEST(Feeddump, NoArgumentsIsAUsageError) {
@@ -369,10 +372,66 @@ TEST(Feeddump, RepeatedUrlIsAConditionalRefresh) {
     ASSERT_EQ(r.lines.size(), 4u);
     const std::string items = "\"items\": [{\"title\": \"/tagged\"";
     EXPECT_NE(r.lines[0].find(items), std::string::npos) << r.lines[0];
-    EXPECT_NE(r.lines[0].find("\"status\": 200}"), std::string::npos) << r.lines[0];
+    EXPECT_NE(r.lines[0].find("\"status\": 200,"), std::string::npos) << r.lines[0];
     EXPECT_NE(r.lines[2].find("\"result\": true, \"format\": 1, \"title\": \"T\", " + items), std::string::npos)
         << r.lines[2];
-    EXPECT_NE(r.lines[2].find("\"messages\": [], \"status\": 304, \"not_modified\": true}"), std::string::npos)
+    EXPECT_NE(r.lines[2].find("\"messages\": [], \"status\": 304, \"not_modified\": true,"), std::string::npos)
         << r.lines[2];
-    EXPECT_NE(r.lines[3].find("\"status\": 200}"), std::string::npos) << r.lines[3];
+    EXPECT_NE(r.lines[3].find("\"status\": 200,"), std::string::npos) << r.lines[3];
+}
+
+// With --state, a second run sees the feeds as the dock does after a restart: requests
+// conditional on what the first run kept, a 304 for the feed that did not change
+// (fetched again, as there are no items to keep yet), and the items that came meanwhile
+// counted as new. Each line says when the dock would check next.
+TEST(Feeddump, StateFilesCarryWhatWasSeenFromOneRunToTheNext) {
+    volatile LONG lItems = 5;
+    HttpServer server([&](const HttpRequest& req) {
+        bool bSame = req.path == "/same";
+        int n = bSame ? 3 : static_cast<int>(lItems);
+        HttpResponse r = Body(std::string("<rss><channel><title>T</title>") + (bSame ? "<ttl>180</ttl>" : ""));
+        for (int i = n - 1; i >= 0; --i)
+            r.body +=
+                "<item><title>I" + std::to_string(i) + "</title><link>http://e/" + std::to_string(i) + "</link></item>";
+        r.body += "</channel></rss>";
+        r.eTag = "\"" + req.path + std::to_string(n) + "\"";
+        return r;
+    });
+    const std::string folder = MakeTempFolder("dump-state");
+    const std::wstring args = L"--state \"" + std::wstring(folder.begin(), folder.end()) + L"state\" " +
+                              server.Url("/same") + L" " + server.Url("/grows");
+    RunResult first = RunFeeddump(args, 30000);
+    ASSERT_EQ(first.lines.size(), 2u);
+    EXPECT_NE(first.lines[0].find("\"status\": 200, \"new\": 0, \"next_check_minutes\": 180}"), std::string::npos)
+        << first.lines[0];
+    EXPECT_NE(first.lines[1].find("\"status\": 200, \"new\": 0, \"next_check_minutes\": 60}"), std::string::npos)
+        << first.lines[1];
+
+    lItems = 7;
+    size_t nBefore = server.Requests().size();
+    RunResult second = RunFeeddump(args, 30000);
+    ASSERT_EQ(second.lines.size(), 2u);
+    EXPECT_NE(second.lines[0].find("\"title\": \"I2\""), std::string::npos) << second.lines[0];
+    EXPECT_NE(second.lines[0].find("\"status\": 304, \"not_modified\": true, \"status_again\": 200, \"new\": 0, "
+                                   "\"next_check_minutes\": 180}"),
+              std::string::npos)
+        << second.lines[0];
+    EXPECT_NE(second.lines[1].find("\"status\": 200, \"new\": 2, \"next_check_minutes\": 60}"), std::string::npos)
+        << second.lines[1];
+    std::vector<HttpRequest> requests = server.Requests();
+    ASSERT_EQ(requests.size(), nBefore + 3);
+    EXPECT_EQ(requests[nBefore].Header("If-None-Match"), "\"/same3\"");
+    EXPECT_EQ(requests[nBefore + 2].Header("If-None-Match"), "\"/grows5\"");
+
+    // One file per feed in the folder, nothing else.
+    WIN32_FIND_DATAA found;
+    HANDLE hFind = FindFirstFileA((folder + "state\\*").c_str(), &found);
+    ASSERT_NE(hFind, INVALID_HANDLE_VALUE);
+    std::vector<std::string> names;
+    do {
+        if (found.cFileName[0] != '.') names.push_back(found.cFileName);
+    } while (FindNextFileA(hFind, &found));
+    FindClose(hFind);
+    EXPECT_EQ(names.size(), 2u);
+    for (const std::string& name : names) EXPECT_EQ(name.substr(name.size() - 6), ".state") << name;
 }
