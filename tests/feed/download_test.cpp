@@ -122,7 +122,7 @@ TEST_F(DownloadTest, EncodingsOfTheBodyAreHonoured) {
 TEST_F(DownloadTest, MalformedBodyShowsTwoMessagesWithZeroAndEmptiesItems) {
     HttpServer good(Xml(MakeRss(2)));
     ASSERT_TRUE(Fetch(good));
-    HttpServer bad(Xml("<rss><channel><title>x</channel>"));
+    HttpServer bad(Xml("Service temporarily unavailable"));
     CopyText(Profile()->szURL, 2049, bad.Url().c_str());
     EXPECT_FALSE(RetrieveFeed(pData));
     EXPECT_EQ(pData->items.GetCount(), 0u);
@@ -646,10 +646,10 @@ TEST_F(DownloadTest, DeclarationsQuotedInTheTextAreText) {
     EXPECT_TRUE(Messages().empty());
 }
 
-// Bytes that are not UTF-8 in a body read as UTF-8 still give the feed, with U+FFFD in
-// their place, as the platform decodes them.
+// Bytes that are not UTF-8 in a body the server says is UTF-8 still give the feed, with
+// U+FFFD in their place, as the platform decodes them.
 TEST_F(DownloadTest, InvalidUtf8BecomesReplacementCharacters) {
-    HttpServer server(Xml("<rss><channel><title>Caf\xE9 \xC3\xA9</title></channel></rss>"));
+    HttpServer server(Xml("<rss><channel><title>Caf\xE9 \xC3\xA9</title></channel></rss>", "text/xml; charset=utf-8"));
     ASSERT_TRUE(Fetch(server));
     EXPECT_STREQ(Profile()->szTitle, L"Caf\ufffd \u00e9");
 }
