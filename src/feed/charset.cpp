@@ -221,6 +221,9 @@ bool RepairXmlBytes(qm::UniqueSafeArray& bytes, size_t cbMax, unsigned* pfRepair
         MultiByteToWideChar(CP_UTF8, 0, pData + 3, cbText, &text[0], cch);
     }
     SafeArrayUnaccessData(bytes.get());
+    // The bytes are not parsed again as they are: freed now, so that a large body is
+    // not held three times over.
+    bytes.reset();
     std::u16string repaired;
     unsigned fRepairs = 0;
     // No UTF-8 byte gives more than one UTF-16 unit, so a repaired text longer than

@@ -29,9 +29,9 @@ bool MakeXmlBytes(std::string_view body, const std::wstring& contentType, qm::Un
                   bool* pbEntities, std::wstring& unknownNameOut);
 
 // Repairs the bytes MakeXmlBytes made, for a second parse when the first failed
-// (text/repair.h says what is repaired). False, with bytes as they were, when there was
-// nothing to repair, the document declares entities, or the repaired bytes would pass
-// cbMax; else the repairs made go to *pfRepairs.
+// (text/repair.h says what is repaired): the repaired bytes replace them. False, with
+// the bytes gone, when there was nothing to repair, the document declares entities, or
+// the repaired bytes would pass cbMax; else the repairs made go to *pfRepairs.
 bool RepairXmlBytes(qm::UniqueSafeArray& bytes, size_t cbMax, unsigned* pfRepairs);
 
 // Whether the text's prolog declares entities in its document type declaration: the way

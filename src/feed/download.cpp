@@ -262,7 +262,9 @@ FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, ComPtr<IXML
         // Not well-formed: repaired once and parsed again, while the time limit lasts,
         // within the size the download takes.
         unsigned fRepairs = 0;
-        if (GetTickCount() - dwStart > GetFeedTimeLimit() || !RepairXmlBytes(xmlBytes, HTTP_MAX_BODY, &fRepairs))
+        pDoc.reset();
+        auto withinTimeLimit = [&]() { return GetTickCount() - dwStart <= GetFeedTimeLimit(); };
+        if (!withinTimeLimit() || !RepairXmlBytes(xmlBytes, HTTP_MAX_BODY, &fRepairs) || !withinTimeLimit())
             FailStep(L"pXMLDocPtr->loadXML failed (%d)", S_OK);
         pDoc = NewDocument(&hr);
         if (!pDoc) FailStep(L"pXMLDocPtr.CreateInstance failed (%d)", hr);
