@@ -22,11 +22,12 @@
 //
 // Each item's "title" is the title as parsed; "display_title" is what the dock shows
 // of it. "status" is the HTTP status (0 when no answer came); "not_modified": true marks
-// a 304 that answered our validators; "status_again" is the status of the fetch that
-// follows a 304 when there were no items to keep (after a restart). "new" counts the
-// items marked new after the fetch, and "next_check_minutes" is when the dock would
-// check the feed next (the default "RefreshMinutes", lengthened by what the feed and the
-// server asked for).
+// a 304 that answered our validators; "recovered" names the repairs a feed that is not
+// well-formed XML needed before it parsed ("entities, trailing junk"); "status_again" is
+// the status of the fetch that follows a 304 when there were no items to keep (after a
+// restart). "new" counts the items marked new after the fetch, and "next_check_minutes"
+// is when the dock would check the feed next (the default "RefreshMinutes", lengthened
+// by what the feed and the server asked for).
 //
 // Each distinct URL is one profile for the whole run, so a URL listed again is a second
 // refresh of the same profile: conditional where its first answer gave validators, and
@@ -43,8 +44,8 @@
 #include "core/record.h"
 #include "app/instance.h"
 #include "core/message.h"
-#include "core/u16.h"
 #include "core/settings.h"
+#include "core/u16.h"
 #include "config/opml.h"
 #include "feed/discovery.h"
 #include "feed/download.h"
@@ -54,6 +55,7 @@
 #include "feed/refresh.h"
 #include "feed/title.h"
 #include "text/json.h"
+#include "text/repair.h"
 #include "viewer/pages.h"
 
 namespace {
@@ -254,6 +256,8 @@ std::string FormatJsonLine(const std::wstring& url, const UrlOutcome& outcome, _
     line += "]";
     line += ", \"status\": " + std::to_string(outcome.answer.lStatus);
     if (outcome.answer.bNotModified) line += ", \"not_modified\": true";
+    if (outcome.answer.fRepairs)
+        line += ", \"recovered\": " + JsonString(AsWide(DescribeRepairs(outcome.answer.fRepairs)).c_str());
     if (outcome.again.lStatus) line += ", \"status_again\": " + std::to_string(outcome.again.lStatus);
     line += ", \"new\": " + std::to_string(outcome.nNew);
     const UINT uPeriodMs = RefreshTimerPeriod(pData);

@@ -1,28 +1,38 @@
 // The text of a response body, and the body made ready for the XML parser. Its encoding
 // is found in the standard order for XML on the web (text/prolog.h): a byte-order mark,
 // else the charset parameter of the Content-Type, else the encoding of the XML
-// declaration, else UTF-8. Names are looked up in the platform's charset database
-// (MLang) and decoded with its code pages, so every code page the platform knows is read.
+// declaration (after any white space), else UTF-8; UTF-8 that was only assumed or
+// declared, where the bytes are not UTF-8, is read as windows-1252. Names are read as
+// browsers read them (text/encoding.h); a name outside their table is looked up in the
+// platform's charset database (MLang). The platform's code pages decode the bytes.
 #pragma once
 #include <windows.h>
 #include <string>
 #include <string_view>
 #include "core/unique.h"
 
-// Decodes body into textOut: the declaration's encoding is taken out of the text, which
-// is decoded already. False when the encoding named is not a name or the platform does
-// not know it; unknownNameOut then holds the name as given, cut and made printable for a
-// message. Runs in a COM apartment.
+// Decodes body into textOut: white space before the XML declaration and the
+// declaration's encoding are taken out of the text, which is decoded already. False when
+// the encoding named is not a name or the platform does not know it; unknownNameOut then
+// holds the name as given, cut and made printable for a message. Runs in a COM
+// apartment.
 bool DecodeResponseText(std::string_view body, const std::wstring& contentType, std::wstring& textOut,
                         std::wstring& unknownNameOut);
 
 // The body as the XML parser takes it (IXMLDOMDocument::load of a byte array): UTF-8
-// behind its byte-order mark, the declaration's encoding taken out, so the parser neither
-// decodes it again nor refuses a name it does not know. Well-formed UTF-8 goes over as it
-// is; anything else is decoded first (bytes that are not valid become U+FFFD). Whether
-// its prolog declares entities goes to *pbEntities. False as DecodeResponseText.
+// behind its byte-order mark, from its XML declaration on, the declaration's encoding
+// taken out, so the parser neither decodes it again nor refuses a name it does not know.
+// Well-formed UTF-8 goes over as it is; anything else is decoded first (bytes that are
+// not valid become U+FFFD). Whether its prolog declares entities goes to *pbEntities.
+// False as DecodeResponseText.
 bool MakeXmlBytes(std::string_view body, const std::wstring& contentType, qm::UniqueSafeArray& out,
                   bool* pbEntities, std::wstring& unknownNameOut);
+
+// Repairs the bytes MakeXmlBytes made, for a second parse when the first failed
+// (text/repair.h says what is repaired): the repaired bytes replace them. False, with
+// the bytes gone, when there was nothing to repair, the document declares entities, or
+// the repaired bytes would pass cbMax; else the repairs made go to *pfRepairs.
+bool RepairXmlBytes(qm::UniqueSafeArray& bytes, size_t cbMax, unsigned* pfRepairs);
 
 // Whether the text's prolog declares entities in its document type declaration: the way
 // to expansion bombs and to external entities that read local files. Such a document is

@@ -189,6 +189,7 @@ void NoteAnswer(_DOCKLET_DATA* pData, HANDLE hCancel, const FeedExchange& exchan
     if (pAnswer) {
         pAnswer->lStatus = exchange.lStatus;
         pAnswer->bNotModified = bNotModified;
+        pAnswer->fRepairs = exchange.fRepairs;
     }
     qm::ScopedLock lock(pData->csState);
     if (!ShouldStop(pData, hCancel)) pData->dwBackOffMs = exchange.dwRetryAfterMs;
@@ -214,6 +215,8 @@ FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, ComPtr<IXML
     exchange.newETag.clear();
     exchange.newLastModified.clear();
     exchange.dwRetryAfterMs = 0;
+    exchange.fRepairs = 0;
+    const DWORD dwStart = GetTickCount();
 
     bool bConditional = false;
     HttpResult result =
@@ -256,7 +259,17 @@ FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, ComPtr<IXML
     if (!pDoc) FailStep(L"pXMLDocPtr.CreateInstance failed (%d)", hr);
     if (!LoadDocument(pDoc.get(), xmlBytes.get())) {
         if (bWebPage) return FETCH_WEB_PAGE;
-        FailStep(L"pXMLDocPtr->loadXML failed (%d)", S_OK);
+        // Not well-formed: repaired once and parsed again, while the time limit lasts,
+        // within the size the download takes.
+        unsigned fRepairs = 0;
+        pDoc.reset();
+        auto withinTimeLimit = [&]() { return GetTickCount() - dwStart <= GetFeedTimeLimit(); };
+        if (!withinTimeLimit() || !RepairXmlBytes(xmlBytes, HTTP_MAX_BODY, &fRepairs) || !withinTimeLimit())
+            FailStep(L"pXMLDocPtr->loadXML failed (%d)", S_OK);
+        pDoc = NewDocument(&hr);
+        if (!pDoc) FailStep(L"pXMLDocPtr.CreateInstance failed (%d)", hr);
+        if (!LoadDocument(pDoc.get(), xmlBytes.get())) FailStep(L"pXMLDocPtr->loadXML failed (%d)", S_OK);
+        exchange.fRepairs = fRepairs;
     }
     pDocOut = pDoc;
     if (pFinalURL) *pFinalURL = result.finalURL;

@@ -31,6 +31,7 @@ void SetFeedTimeLimit(DWORD dwMs);
 struct FeedAnswer {
     LONG lStatus = 0;           // the HTTP status; 0 when no answer came
     bool bNotModified = false;  // a 304 answered the validators we sent
+    unsigned fRepairs = 0;      // the repairs the document needed to parse (text/repair.h)
 };
 
 // Runs on the refresh worker. True when the feed was fetched and parsed (the new items
@@ -71,13 +72,17 @@ struct FeedExchange {
     std::wstring newETag;
     std::wstring newLastModified;
     DWORD dwRetryAfterMs = 0;
+    // The repairs the body needed before it parsed (text/repair.h); 0 when it parsed as
+    // it came.
+    unsigned fRepairs = 0;
 };
 
 // The document fetch shared by RetrieveFeed and CheckFeedURL: the request, the wait
 // (dispatching this thread's messages, bounded by the time limit, left as soon as
 // hCancel, when given, is set), the status rule, and the document parsed from the body
 // (its encoding found as feed/charset.h says). Documents whose prolog declares entities
-// are refused (FEED_E_ENTITIES); nothing external is ever resolved. The caller has
+// are refused (FEED_E_ENTITIES); nothing external is ever resolved. A body that does
+// not parse is repaired once and parsed again (feed/charset.h). The caller has
 // entered an apartment. Failures show their step's message and throw qm::FeedError.
 // With pFinalURL, a document's address after redirects goes there (empty when it is
 // not known). With pPage, an HTML response is also kept there, and one that does not

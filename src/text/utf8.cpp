@@ -1,7 +1,8 @@
 #include "text/utf8.h"
 
-bool IsValidUtf8(std::string_view bytes) {
+Utf8Form CheckUtf8(std::string_view bytes, size_t* pcbWhole) {
     const size_t n = bytes.size();
+    if (pcbWhole) *pcbWhole = n;
     size_t i = 0;
     while (i < n) {
         unsigned char b = static_cast<unsigned char>(bytes[i]);
@@ -24,16 +25,17 @@ bool IsValidUtf8(std::string_view bytes) {
             if (b == 0xF0) lo = 0x90;
             if (b == 0xF4) hi = 0x8F;
         } else {
-            return false;
+            return Utf8Form::Invalid;
         }
-        if (n - i < cb) return false;
-        unsigned char second = static_cast<unsigned char>(bytes[i + 1]);
-        if (second < lo || second > hi) return false;
-        for (size_t k = 2; k < cb; ++k) {
+        for (size_t k = 1; k < cb; ++k) {
+            if (i + k >= n) {
+                if (pcbWhole) *pcbWhole = i;
+                return Utf8Form::CutShort;
+            }
             unsigned char c = static_cast<unsigned char>(bytes[i + k]);
-            if (c < 0x80 || c > 0xBF) return false;
+            if (c < (k == 1 ? lo : 0x80) || c > (k == 1 ? hi : 0xBF)) return Utf8Form::Invalid;
         }
         i += cb;
     }
-    return true;
+    return Utf8Form::Valid;
 }

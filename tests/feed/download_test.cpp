@@ -122,7 +122,7 @@ TEST_F(DownloadTest, EncodingsOfTheBodyAreHonoured) {
 TEST_F(DownloadTest, MalformedBodyShowsTwoMessagesWithZeroAndEmptiesItems) {
     HttpServer good(Xml(MakeRss(2)));
     ASSERT_TRUE(Fetch(good));
-    HttpServer bad(Xml("<rss><channel><title>x</channel>"));
+    HttpServer bad(Xml("Service temporarily unavailable"));
     CopyText(Profile()->szURL, 2049, bad.Url().c_str());
     EXPECT_FALSE(RetrieveFeed(pData));
     EXPECT_EQ(pData->items.GetCount(), 0u);
@@ -185,21 +185,29 @@ TEST_F(DownloadTest, SlowServerIsAbandonedAtTheTimeLimit) {
     server.Stop();
 }
 
-TEST_F(DownloadTest, ConnectionDroppedMidBodyIsAFailureWithNoPartialItems) {
+TEST_F(DownloadTest, ConnectionDroppedMidBodyGivesTheWholeItemsOrAFailure) {
     HttpServer good(Xml(MakeRss(3)));
     ASSERT_TRUE(Fetch(good)) << (Messages().empty() ? std::wstring() : Messages()[0]);
     HttpResponse r = Xml(MakeRss(200));
     r.dropAfter = r.body.size() / 2;
     HttpServer server(r);
     CopyText(Profile()->szURL, 2049, server.Url().c_str());
-    EXPECT_FALSE(RetrieveFeed(pData));
-    // The cut transfer fails at the status step (where the stack notices the cut) or as a
-    // body that does not parse; the items are emptied, never partial.
+    // The cut transfer fails at the status step (where the stack notices the cut), or the
+    // half that came is read as a download cut short: the items that arrived whole, in
+    // order, and none in part.
+    if (RetrieveFeed(pData)) {
+        EXPECT_TRUE(Messages().empty());
+        const std::string arrived = r.body.substr(0, r.dropAfter);
+        size_t nWhole = 0;
+        for (size_t at = arrived.find("</item>"); at != std::string::npos; at = arrived.find("</item>", at + 1)) ++nWhole;
+        ASSERT_EQ(pData->items.GetCount(), nWhole);
+        for (unsigned i = 0; i < pData->items.GetCount(); ++i)
+            EXPECT_EQ(pData->items.GetAt(i)->szTitle, L"Item " + std::to_wstring(i));
+        return;
+    }
     auto messages = Messages();
     ASSERT_EQ(messages.size(), 2u);
-    EXPECT_TRUE(messages[0].rfind(L"pXMLHTTPReq->get_status failed (", 0) == 0 ||
-                messages[0] == L"pXMLDocPtr->loadXML failed (0)")
-        << messages[0];
+    EXPECT_EQ(messages[0].rfind(L"pXMLHTTPReq->get_status failed (", 0), 0u) << messages[0];
     EXPECT_EQ(messages[1].rfind(L"Invalid Exception (", 0), 0u) << messages[1];
     EXPECT_EQ(pData->items.GetCount(), 0u);
 }
@@ -611,10 +619,20 @@ TEST_F(DownloadTest, DecompressionBombEndsAtTheLimit) {
         GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
         return static_cast<size_t>(pmc.PeakPagefileUsage);
     };
+    // The work is counted in the process's CPU time, which a loaded machine does not
+    // stretch: inflating on towards 10 GB would cost many seconds of it.
+    auto cpuMs = [] {
+        FILETIME ftCreation, ftExit, ftKernel, ftUser;
+        GetProcessTimes(GetCurrentProcess(), &ftCreation, &ftExit, &ftKernel, &ftUser);
+        auto ms = [](const FILETIME& ft) {
+            return ((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 10000;
+        };
+        return ms(ftKernel) + ms(ftUser);
+    };
     size_t cbPeakBefore = peakBytes();
-    DWORD dwStart = GetTickCount();
+    ULONGLONG ullCpuBefore = cpuMs();
     EXPECT_FALSE(RetrieveFeed(pData));
-    EXPECT_LT(GetTickCount() - dwStart, 1000u);
+    EXPECT_LT(cpuMs() - ullCpuBefore, 1000u);
     const std::wstring code = std::to_wstring(static_cast<int>(FEED_E_TOO_LARGE));
     EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"Response larger than 64 MB (" + code + L")",
                                                      L"Invalid Exception (" + code + L")"}));
@@ -646,10 +664,10 @@ TEST_F(DownloadTest, DeclarationsQuotedInTheTextAreText) {
     EXPECT_TRUE(Messages().empty());
 }
 
-// Bytes that are not UTF-8 in a body read as UTF-8 still give the feed, with U+FFFD in
-// their place, as the platform decodes them.
+// Bytes that are not UTF-8 in a body the server says is UTF-8 still give the feed, with
+// U+FFFD in their place, as the platform decodes them.
 TEST_F(DownloadTest, InvalidUtf8BecomesReplacementCharacters) {
-    HttpServer server(Xml("<rss><channel><title>Caf\xE9 \xC3\xA9</title></channel></rss>"));
+    HttpServer server(Xml("<rss><channel><title>Caf\xE9 \xC3\xA9</title></channel></rss>", "text/xml; charset=utf-8"));
     ASSERT_TRUE(Fetch(server));
     EXPECT_STREQ(Profile()->szTitle, L"Caf\ufffd \u00e9");
 }

@@ -79,7 +79,7 @@ TEST_F(RefreshTest, SuccessShowsTheFirstItemAndFailuresKeepOrEmptyTheList) {
     HttpServer server([&lMode](const HttpRequest&) {
         HttpResponse r = Rss(3);
         if (lMode == 1) r.status = 500;
-        if (lMode == 2) r.body = "<rss><channel>";
+        if (lMode == 2) r.body = "Service temporarily unavailable";
         return r;
     });
     pData = Create(hwnd);

@@ -66,7 +66,7 @@ TEST_F(UrlCheckTest, PagesWithoutAFeedBrokenXmlOtherXmlAnd404Fail) {
     EXPECT_EQ(CapturedMessages(),
               std::vector<std::wstring>{xhtml.Url() + L" is a web page, and it names no RSS or Atom feed."});
     ResetHost();
-    HttpServer broken(Body("<rss><channel>", 200, "text/xml"));
+    HttpServer broken(Body("Service temporarily unavailable", 200, "text/xml"));
     EXPECT_FALSE(Check(broken));
     EXPECT_EQ(CapturedMessages(),
               (std::vector<std::wstring>{L"pXMLDocPtr->loadXML failed (0)", L"Invalid Exception (0)"}));

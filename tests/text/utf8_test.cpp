@@ -1,27 +1,48 @@
-// Which bodies go to the parser as they are: well-formed UTF-8 only.
+// Which bodies are UTF-8: well-formed sequences only, where a download cut inside its
+// last character still counts (and says where that character starts).
 #include <gtest/gtest.h>
 #include "text/utf8.h"
 
-TEST(Utf8, WellFormedOnly) {
+TEST(Utf8, WellFormedOnlyAndCutShortAtTheEnd) {
     struct Case {
         std::string bytes;
-        bool bValid;
+        Utf8Form form;
+        size_t cbWhole;
     } cases[] = {
-        {"", true},
-        {"plain ASCII <rss/>", true},
-        {"Caf\xC3\xA9 \xE6\x97\xA5 \xF0\x9F\x98\x80", true},
-        {"\xEF\xBF\xBF\xF4\x8F\xBF\xBF", true},  // U+FFFF, U+10FFFF
-        {"Caf\xE9", false},                      // Latin-1
-        {"\xC3", false},                          // cut short
-        {"\xE6\x97", false},
-        {"\x80", false},                          // a stray continuation byte
-        {"\xC0\xAF", false},                      // overlong '/'
-        {"\xE0\x80\xAF", false},
-        {"\xF0\x80\x80\xAF", false},
-        {"\xED\xA0\x80", false},                  // a surrogate
-        {"\xF4\x90\x80\x80", false},              // above U+10FFFF
-        {"\xF8\x88\x80\x80\x80", false},
-        {"\xC3\x28", false},
+        {"", Utf8Form::Valid, 0},
+        {"plain ASCII <rss/>", Utf8Form::Valid, 18},
+        {"Caf\xC3\xA9 \xE6\x97\xA5 \xF0\x9F\x98\x80", Utf8Form::Valid, 14},
+        {"\xEF\xBF\xBF\xF4\x8F\xBF\xBF", Utf8Form::Valid, 7},  // U+FFFF, U+10FFFF
+        // Latin-1 and windows-1252 text, the bytes the fallback exists for.
+        {"Caf\xE9 au lait", Utf8Form::Invalid, 0},
+        {"\x93quoted\x94", Utf8Form::Invalid, 0},
+        {"na\xEFve", Utf8Form::Invalid, 0},
+        // Stray continuation bytes, overlong forms, surrogates, past U+10FFFF.
+        {"\x80", Utf8Form::Invalid, 0},
+        {"\xC3\xA9\xA9", Utf8Form::Invalid, 0},
+        {"\xC0\xAF", Utf8Form::Invalid, 0},
+        {"\xE0\x80\xAF", Utf8Form::Invalid, 0},
+        {"\xF0\x80\x80\xAF", Utf8Form::Invalid, 0},
+        {"\xED\xA0\x80", Utf8Form::Invalid, 0},
+        {"\xF4\x90\x80\x80", Utf8Form::Invalid, 0},
+        {"\xF5\x80\x80\x80", Utf8Form::Invalid, 0},
+        {"\xF8\x88\x80\x80\x80", Utf8Form::Invalid, 0},
+        {"\xC3\x28", Utf8Form::Invalid, 0},
+        // Too few continuation bytes before more text.
+        {"\xE2\x80x", Utf8Form::Invalid, 0},
+        // A download cut inside its last character.
+        {"caf\xC3", Utf8Form::CutShort, 3},
+        {"dash \xE2\x80", Utf8Form::CutShort, 5},
+        {"\xF0\x9F\x98", Utf8Form::CutShort, 0},
+        // But not one whose part so far is already wrong, nor a byte that starts nothing.
+        {"\xE0\x80", Utf8Form::Invalid, 0},
+        {"caf\xFF", Utf8Form::Invalid, 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(IsValidUtf8(c.bytes), c.bValid) << testing::PrintToString(c.bytes);
+    for (const Case& c : cases) {
+        size_t cbWhole = 12345;
+        EXPECT_EQ(CheckUtf8(c.bytes, &cbWhole), c.form) << testing::PrintToString(c.bytes);
+        if (c.form != Utf8Form::Invalid) {
+            EXPECT_EQ(cbWhole, c.cbWhole) << testing::PrintToString(c.bytes);
+        }
+    }
 }

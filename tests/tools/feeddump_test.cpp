@@ -87,12 +87,16 @@ TEST(Feeddump, PrintsOneJsonLinePerUrlInOrder) {
             return Body("<?xml version=\"1.0\" encoding=\"utf-8\"?><rss><channel><title>Caf\xC3\xA9 \"q\" \\ x</title>"
                         "<item><title>A\tB</title><link>http://e/1</link><description><![CDATA[<p>hi</p>\n]]>"
                         "</description><pubDate>Mon</pubDate></item></channel></rss>");
-        if (req.path == "/bad") return Body("<rss><channel>");
+        if (req.path == "/bad") return Body("Service temporarily unavailable");
+        if (req.path == "/mended")
+            return Body("<rss><channel><title>Fish & chips</title></channel></rss><p>served in 3 ms</p>");
         return Body("gone", 404);
     });
-    RunResult r = RunFeeddump(L"\"" + server.Url("/rss") + L"\" " + server.Url("/bad") + L" " + server.Url("/x"), 30000);
+    RunResult r = RunFeeddump(L"\"" + server.Url("/rss") + L"\" " + server.Url("/bad") + L" " + server.Url("/x") +
+                                  L" " + server.Url("/mended"),
+                              30000);
     EXPECT_EQ(r.exitCode, 0u);
-    ASSERT_EQ(r.lines.size(), 3u);
+    ASSERT_EQ(r.lines.size(), 4u);
     EXPECT_EQ(r.lines[0],
               "{\"url\": \"" + Narrow(server.Url("/rss")) +
                   "\", \"result\": true, \"format\": 1, \"title\": \"Caf\xC3\xA9 \\\"q\\\" \\\\ x\", "
@@ -107,6 +111,10 @@ TEST(Feeddump, PrintsOneJsonLinePerUrlInOrder) {
     EXPECT_EQ(r.lines[2], "{\"url\": \"" + Narrow(server.Url("/x")) +
                               "\", \"result\": false, \"format\": 0, \"title\": \"\", \"items\": [], \"messages\": "
                               "[\"Invalid status (404)\"], \"status\": 404, \"new\": 0, \"next_check_minutes\": 60}");
+    EXPECT_EQ(r.lines[3], "{\"url\": \"" + Narrow(server.Url("/mended")) +
+                              "\", \"result\": true, \"format\": 1, \"title\": \"Fish & chips\", \"items\": [], "
+                              "\"messages\": [], \"status\": 200, \"recovered\": \"ampersands, trailing junk\", "
+                              "\"new\": 0, \"next_check_minutes\": 60}");
 }
 
 TEST(Feeddump, NoArgumentsIsAUsageError) {
@@ -116,7 +124,7 @@ TEST(Feeddump, NoArgumentsIsAUsageError) {
 
 TEST(Feeddump, TwoThousandUrlsInOneProcessWithoutLeaks) {
     HttpServer server([](const HttpRequest& req) {
-        if (req.path.find("bad") != std::string::npos) return Body("<rss>");
+        if (req.path.find("bad") != std::string::npos) return Body("Service temporarily unavailable");
         if (req.path.find("missing") != std::string::npos) return Body("", 404);
         return Body(LargeRss(5));
     });
