@@ -54,6 +54,7 @@
 #include "feed/parser.h"
 #include "feed/refresh.h"
 #include "feed/title.h"
+#include "text/json.h"
 #include "text/repair.h"
 #include "viewer/pages.h"
 
@@ -83,14 +84,6 @@ int CollectMessage(const wchar_t* szText, UINT uType, void* pContext) {
     return (uType & MB_YESNO) ? IDYES : IDOK;
 }
 
-std::string ToUtf8(const std::wstring& s) {
-    if (s.empty()) return std::string();
-    int cb = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(cb), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &out[0], cb, nullptr, nullptr);
-    return out;
-}
-
 std::wstring FromUtf8(const std::string& s) {
     if (s.empty()) return std::wstring();
     int cch = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
@@ -99,37 +92,8 @@ std::wstring FromUtf8(const std::string& s) {
     return out;
 }
 
-// A JSON string literal. Unpaired surrogates become U+FFFD so the line stays valid UTF-8.
 std::string JsonString(const wchar_t* sz) {
-    std::wstring escaped;
-    escaped.reserve(wcslen(sz) + 2);
-    escaped += L'"';
-    for (const wchar_t* p = sz; *p; ++p) {
-        wchar_t c = *p;
-        if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
-            escaped += c;
-            escaped += *++p;
-            continue;
-        }
-        if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
-        switch (c) {
-        case L'"': escaped += L"\\\""; break;
-        case L'\\': escaped += L"\\\\"; break;
-        case L'\n': escaped += L"\\n"; break;
-        case L'\r': escaped += L"\\r"; break;
-        case L'\t': escaped += L"\\t"; break;
-        default:
-            if (c < 0x20) {
-                wchar_t buf[8];
-                swprintf(buf, 8, L"\\u%04x", static_cast<unsigned>(c));
-                escaped += buf;
-            } else {
-                escaped += c;
-            }
-        }
-    }
-    escaped += L'"';
-    return ToUtf8(escaped);
+    return ::JsonString(AsU16(sz ? sz : L""));
 }
 
 // The scratch instance: one profile per distinct URL, the active one being the URL at

@@ -9,12 +9,23 @@ bash tools/setup.sh
 bash tools/build.sh
 . tools/arch.sh
 
-# The pure text functions first: built natively with clang under the sanitizers, in
-# seconds and without Wine.
+# The pure text functions first: built natively with clang under the sanitizers, their
+# tests and the replay of the fuzz corpora, in seconds and without Wine.
 start=$SECONDS
 native_status=0
 bash tools/build-native.sh && ctest --test-dir build/native --output-on-failure "$@" || native_status=1
-native_line="native: sanitized text tests, $((SECONDS - start)) s"
+native_line="native: sanitized text tests and fuzz corpora, $((SECONDS - start)) s"
+
+# Then each fuzz target a short while (QM_FUZZ_SECONDS, 13 s by default, under three
+# minutes for all; 0 skips), so a change that opens a fault or a quadratic path is found
+# before it is merged.
+start=$SECONDS
+fuzz_seconds=${QM_FUZZ_SECONDS:-13}
+fuzz_line="fuzz: skipped"
+if [ "$fuzz_seconds" -gt 0 ]; then
+  bash tools/fuzz.sh "$fuzz_seconds" || native_status=1
+  fuzz_line="fuzz: every target ${fuzz_seconds} s, $((SECONDS - start)) s"
+fi
 
 runnable=" $(qm_runnable_arches) "
 echo "run-tests: testing under Wine: $(qm_runnable_arches) ($(qm_runnable_reason))"
@@ -24,7 +35,7 @@ done
 . tools/winenv.sh
 
 status=$native_status
-summary=("$native_line")
+summary=("$native_line" "$fuzz_line")
 for arch in $QM_ALL_ARCHES; do
   dir=$(qm_build_dir "$arch")
   start=$SECONDS

@@ -37,7 +37,10 @@ command -v xwd >/dev/null || need+=(x11-apps)
 [ -x /usr/bin/python3 ] || need+=(python3)
 # The native, sanitized build of the pure text functions and the fuzz targets.
 command -v clang++ >/dev/null || need+=(clang)
-ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
+# The sanitizers' and libFuzzer's runtimes (Debian's libclang-rt-dev pulls the one of
+# the default clang, libclang-rt-14-dev on bookworm).
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a >/dev/null 2>&1 &&
+  ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
 # The DLL checks read the PE files with pefile, under Debian's own Python.
 /usr/bin/python3 -c 'import pefile' >/dev/null 2>&1 || need+=(python3-pefile)
 if [ ${#need[@]} -gt 0 ]; then

@@ -8,10 +8,6 @@
 
 namespace {
 
-bool HasLink(const _RSSFEED_DATA* pItem) {
-    return pItem->szLink[0] && wcscmp(pItem->szLink, L"undefined") != 0;
-}
-
 uint64_t SecondsSince1970() {
     FILETIME ft;
     GetSystemTimeAsFileTime(&ft);
@@ -23,9 +19,7 @@ uint64_t SecondsSince1970() {
 }  // namespace
 
 uint64_t ItemKey(const _RSSFEED_DATA* pItem) {
-    // Prefixed, so a title never meets a link that reads the same.
-    if (HasLink(pItem)) return HashText(u"L" + std::u16string(AsU16(pItem->szLink)));
-    return HashText(u"T" + std::u16string(AsU16(pItem->szTitle)));
+    return NewItemKey(AsU16(pItem->szLink), AsU16(pItem->szTitle));
 }
 
 ItemKeySet CollectItemKeys(const FeedItemList& items) {

@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <cwchar>
 #include <new>
-#include <cwctype>
 #include <string>
 #include <vector>
 #include "core/message.h"
 #include "core/u16.h"
 #include "feed/resolve.h"
 #include "text/oneline.h"
+#include "text/url.h"
 
 using qm::CheckHr;
 using qm::ComPtr;
@@ -270,33 +270,9 @@ bool AttributeOf(IXMLDOMElement* pFirst, wchar_t* szBuffer, size_t cch, const wc
     return true;
 }
 
-bool IsUrlSpace(wchar_t c) {
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n';
-}
-
 // sz without the white space around it.
 std::wstring TrimUrl(const wchar_t* sz) {
-    const wchar_t* pEnd = sz + wcslen(sz);
-    while (IsUrlSpace(*sz)) ++sz;
-    while (pEnd > sz && IsUrlSpace(pEnd[-1])) --pEnd;
-    return std::wstring(sz, pEnd);
-}
-
-// Whether a URL reference names its scheme ("scheme:..."): such a link is absolute and
-// is never resolved against anything.
-bool HasScheme(const std::wstring& url) {
-    if (url.empty() || url[0] > 0x7F || !iswalpha(url[0])) return false;
-    for (size_t i = 1; i < url.size(); ++i) {
-        wchar_t c = url[i];
-        if (c == L':') return true;
-        if (c > 0x7F || !(iswalnum(c) || c == L'+' || c == L'-' || c == L'.')) return false;
-    }
-    return false;
-}
-
-// An absolute http or https address: the only bases that links are resolved against.
-bool IsHttpBase(const std::wstring& url) {
-    return _wcsnicmp(url.c_str(), L"http://", 7) == 0 || _wcsnicmp(url.c_str(), L"https://", 8) == 0;
+    return std::wstring(AsWideView(TrimUrlSpace(AsU16(sz))));
 }
 
 // The base URI that applies to pElement: the feed's address, then every xml:base from
@@ -318,14 +294,14 @@ std::wstring BaseUrlOf(IXMLDOMElement* pElement, const wchar_t* szFeedUrl) {
         CheckHr(pNode->get_parentNode(pParent.put()));
         pNode = pParent;
     }
-    std::wstring base = (szFeedUrl && IsHttpBase(szFeedUrl)) ? std::wstring(szFeedUrl) : std::wstring();
+    std::wstring base = (szFeedUrl && IsHttpBase(AsU16(szFeedUrl))) ? std::wstring(szFeedUrl) : std::wstring();
     for (auto it = bases.rbegin(); it != bases.rend(); ++it) {
         std::wstring candidate;
-        if (HasScheme(*it))
+        if (HasUrlScheme(AsU16(*it)))
             candidate = *it;
         else if (base.empty() || !CombineUrl(base.c_str(), it->c_str(), candidate))
             continue;
-        if (IsHttpBase(candidate)) base = candidate;
+        if (IsHttpBase(AsU16(candidate))) base = candidate;
     }
     return base;
 }
@@ -335,7 +311,7 @@ std::wstring BaseUrlOf(IXMLDOMElement* pElement, const wchar_t* szFeedUrl) {
 // they are. Cut to cch - 1 like any link.
 void ResolveLink(IXMLDOMElement* pLinkElement, const wchar_t* szFeedUrl, wchar_t* szLink, size_t cch) {
     std::wstring link = TrimUrl(szLink);
-    if (link.empty() || HasScheme(link)) return;
+    if (link.empty() || HasUrlScheme(AsU16(link))) return;
     std::wstring base = BaseUrlOf(pLinkElement, szFeedUrl);
     std::wstring resolved;
     if (base.empty() || !CombineUrl(base.c_str(), link.c_str(), resolved)) return;

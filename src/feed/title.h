@@ -1,20 +1,8 @@
-// The text a stored title shows as. Feeds put escaped HTML and double-escaped
-// entities into titles (Atom type="html", RSS titles such as "Tom &amp;amp; Jerry"), and
-// the records keep the title as parsed; whatever shows a title to the user (icon text,
-// label, menus, profile list, viewer caption) shows this text instead.
+// The display text of a title (text/displaytext.h) for the wide buffers of the records
+// and the windows that show them.
 #pragma once
 #include <cstddef>
 
-// szTitle as plain text into szOut (cut to cchOut - 1 units, never inside a surrogate
-// pair, always terminated), in one pass over the text:
-// - markup removed: tags (a tag left open runs to the end), comments, and the content
-//   of script and style elements; line-breaking tags such as <br> and <p> become spaces;
-//   a "<" that starts no tag stays;
-// - character references and the common named entities decoded once, so
-//   "&amp;lt;" gives "&lt;"; references to nothing (0, surrogates, past U+10FFFF) give
-//   U+FFFD, and 128 to 159 give the windows-1252 characters that feeds mean by them;
-//   "&" that starts no known reference stays;
-// - runs of white space, line breaks and control characters become one space, and the
-//   text is trimmed.
-// Never longer than szTitle.
+// szTitle as plain text into szOut, cut to cchOut - 1 units and always terminated; a
+// null title gives empty text.
 void DisplayTextFromTitle(wchar_t* szOut, size_t cchOut, const wchar_t* szTitle);

@@ -1,11 +1,9 @@
 #include "text/feedaddress.h"
 #include "text/ascii.h"
+#include "text/url.h"
 
 std::u16string FeedAddressKey(std::u16string_view url) {
-    const std::u16string_view space = u" \t\r\n";
-    size_t first = url.find_first_not_of(space);
-    if (first == std::u16string_view::npos) return std::u16string();
-    url = url.substr(first, url.find_last_not_of(space) - first + 1);
+    url = TrimUrlSpace(url);
     size_t schemeEnd = url.find(u"://");
     if (schemeEnd == std::u16string_view::npos) return std::u16string(url);
     size_t authority = schemeEnd + 3;

@@ -40,7 +40,56 @@ int64_t DaysFromEpoch(int y, int m, int d) {
     return era * 146097 + doe - 719468;
 }
 
+// The date of the proleptic Gregorian calendar that is days after 1970-01-01.
+void DateFromDays(int64_t days, int* pYear, int* pMonth, int* pDay) {
+    days += 719468;
+    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const int64_t doe = days - era * 146097;
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const int64_t mp = (5 * doy + 2) / 153;
+    *pDay = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    *pMonth = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    *pYear = static_cast<int>(yoe + era * 400 + (*pMonth <= 2));
+}
+
+void AppendNumber(std::u16string& out, int value, int cDigits) {
+    char16_t digits[8];
+    for (int i = cDigits - 1; i >= 0; --i, value /= 10) digits[i] = static_cast<char16_t>(u'0' + value % 10);
+    out.append(digits, static_cast<size_t>(cDigits));
+}
+
+const char c_szDays[] = "ThuFriSatSunMonTueWed";  // from 1970-01-01, a Thursday
+const char c_szMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
+
 }  // namespace
+
+std::u16string FormatHttpDate(int64_t seconds) {
+    int64_t days = seconds / 86400, secondOfDay = seconds % 86400;
+    if (secondOfDay < 0) {
+        secondOfDay += 86400;
+        --days;
+    }
+    int year, month, day;
+    DateFromDays(days, &year, &month, &day);
+    const int64_t weekday = ((days % 7) + 7) % 7;
+    std::u16string out;
+    out.append(c_szDays + 3 * weekday, c_szDays + 3 * weekday + 3);
+    out += u", ";
+    AppendNumber(out, day, 2);
+    out += u' ';
+    out.append(c_szMonths + 3 * (month - 1), c_szMonths + 3 * month);
+    out += u' ';
+    AppendNumber(out, year, 4);
+    out += u' ';
+    AppendNumber(out, static_cast<int>(secondOfDay / 3600), 2);
+    out += u':';
+    AppendNumber(out, static_cast<int>(secondOfDay / 60 % 60), 2);
+    out += u':';
+    AppendNumber(out, static_cast<int>(secondOfDay % 60), 2);
+    out += u" GMT";
+    return out;
+}
 
 bool ParseHttpDate(std::u16string_view s, int64_t* pSeconds) {
     // "Www, DD Mmm YYYY HH:MM:SS GMT"

@@ -1,12 +1,17 @@
 // Dates and waits as HTTP headers give them.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 // An HTTP date in the one form servers send ("Tue, 08 Dec 2026 12:00:00 GMT"), as seconds
 // since 1970-01-01 00:00:00 UTC (negative before). False for anything else, an impossible
 // day or time included: the older forms are not read.
 bool ParseHttpDate(std::u16string_view text, int64_t* pSeconds);
+
+// seconds (since 1970, years 0 to 9999) as an HTTP date in that form, which
+// ParseHttpDate reads back.
+std::u16string FormatHttpDate(int64_t seconds);
 
 // The wait a Retry-After value asks for, in ms: a number of seconds, or an HTTP date
 // measured from the response's Date (the server's own clock) or, without one, from

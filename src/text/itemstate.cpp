@@ -189,10 +189,24 @@ uint64_t HashText(std::u16string_view text) {
     return Mix(h);
 }
 
+uint64_t NewItemKey(std::u16string_view link, std::u16string_view title) {
+    if (!link.empty() && link != u"undefined") return HashText(u"L" + std::u16string(link));
+    return HashText(u"T" + std::u16string(title));
+}
+
 std::u16string ItemStateFileName(std::u16string_view url) {
     std::u16string name;
     AppendHex(name, HashText(url));
     return name + u".state";
+}
+
+bool SameItemState(const ItemState& a, const ItemState& b) {
+    if (a.url != b.url || a.ullRefreshed != b.ullRefreshed || a.validatorsUrl != b.validatorsUrl || a.eTag != b.eTag ||
+        a.lastModified != b.lastModified || a.keys.size() != b.keys.size())
+        return false;
+    for (size_t i = 0; i < a.keys.size(); ++i)
+        if (a.keys[i].key != b.keys[i].key || a.keys[i].bNew != b.keys[i].bNew) return false;
+    return true;
 }
 
 std::string FormatItemState(const ItemState& state) {

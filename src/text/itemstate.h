@@ -50,8 +50,15 @@ struct ItemState {
 // A 64-bit hash of the UTF-16 units of text (the key of an item, the name of a feed's
 // file). Stable across builds and platforms: it is kept in files.
 uint64_t HashText(std::u16string_view text);
+// The key of an item: the hash of its link, or of its title when it has none (an empty
+// link or "undefined", as some feeds write). Prefixed, so a title never meets a link
+// that reads the same.
+uint64_t NewItemKey(std::u16string_view link, std::u16string_view title);
 // The name of the state file of the feed at url: 16 hex digits of its hash and ".state".
 std::u16string ItemStateFileName(std::u16string_view url);
+
+// Whether a and b hold the same: address, time, validators, and the keys in order.
+bool SameItemState(const ItemState& a, const ItemState& b);
 
 // The bytes of the file for state. Keys past ITEM_STATE_MAX_KEYS are left out, and a
 // value past its bound is written empty, so what is written always reads back.

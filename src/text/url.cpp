@@ -44,6 +44,26 @@ bool IsFeedAddress(std::u16string_view url) {
     UrlParts parts;
     if (!SplitUrl(url, &parts)) return false;
     if (!AsciiEqualNoCase(parts.scheme, u"http") && !AsciiEqualNoCase(parts.scheme, u"https")) return false;
-    // A host, not a path right after "//".
-    return !url.substr(parts.scheme.size() + 3).empty() && url[parts.scheme.size() + 3] != u'/';
+    // A host, not a path, a query or a fragment right after "//".
+    return !parts.authority.empty();
+}
+
+std::u16string_view TrimUrlSpace(std::u16string_view url) {
+    const std::u16string_view space = u" \t\r\n";
+    size_t first = url.find_first_not_of(space);
+    if (first == std::u16string_view::npos) return {};
+    return url.substr(first, url.find_last_not_of(space) - first + 1);
+}
+
+bool HasUrlScheme(std::u16string_view url) {
+    if (url.empty() || !IsAsciiLetter(url[0])) return false;
+    for (size_t i = 1; i < url.size(); ++i) {
+        if (url[i] == u':') return true;
+        if (!IsSchemeChar(url[i])) return false;
+    }
+    return false;
+}
+
+bool IsHttpBase(std::u16string_view url) {
+    return AsciiEqualNoCase(url.substr(0, 7), u"http://") || AsciiEqualNoCase(url.substr(0, 8), u"https://");
 }

@@ -22,3 +22,13 @@ std::u16string_view WithoutFragment(std::u16string_view url);
 // Whether url may be a profile's feed address: http or https with a host, no white space
 // or control characters, at most 2048 characters.
 bool IsFeedAddress(std::u16string_view url);
+
+// The links and xml:base values of a feed, before the platform's resolver sees them.
+// url without the spaces, tabs and line breaks around it.
+std::u16string_view TrimUrlSpace(std::u16string_view url);
+// Whether a URL reference names its scheme ("scheme:..."): such a link is absolute and
+// is never resolved against anything.
+bool HasUrlScheme(std::u16string_view url);
+// Whether url starts with "http://" or "https://" in any case: the only bases that links
+// are resolved against, so a feed cannot make its links resolve to script or local files.
+bool IsHttpBase(std::u16string_view url);

@@ -34,6 +34,7 @@ TEST(HttpDate, OnlyTheStandardFormWithARealDayAndTime) {
         EXPECT_EQ(ParseHttpDate(c.szText, &seconds), c.bOk) << testing::PrintToString(std::u16string(c.szText));
         if (c.bOk) {
             EXPECT_EQ(seconds, c.seconds);
+            EXPECT_EQ(FormatHttpDate(c.seconds), c.szText);
         }
     }
 }

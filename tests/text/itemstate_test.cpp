@@ -19,15 +19,6 @@ ItemState Sample(size_t nKeys = 5) {
     return s;
 }
 
-bool SameState(const ItemState& a, const ItemState& b) {
-    if (a.url != b.url || a.ullRefreshed != b.ullRefreshed || a.validatorsUrl != b.validatorsUrl || a.eTag != b.eTag ||
-        a.lastModified != b.lastModified || a.keys.size() != b.keys.size())
-        return false;
-    for (size_t i = 0; i < a.keys.size(); ++i)
-        if (a.keys[i].key != b.keys[i].key || a.keys[i].bNew != b.keys[i].bNew) return false;
-    return true;
-}
-
 // The file without its checksum line.
 std::string BodyOf(const std::string& file) {
     return file.substr(0, file.rfind("end "));
@@ -55,7 +46,7 @@ TEST(ItemState, WhatIsWrittenReadsBackAsItWas) {
         std::string bytes = FormatItemState(s);
         ItemState back;
         ASSERT_TRUE(ParseItemState(bytes, back)) << bytes;
-        EXPECT_TRUE(SameState(s, back)) << bytes;
+        EXPECT_TRUE(SameItemState(s, back)) << bytes;
         EXPECT_LE(bytes.size(), ITEM_STATE_MAX_BYTES);
     }
     // The largest state there can be still fits the reader's bound.
@@ -65,7 +56,7 @@ TEST(ItemState, WhatIsWrittenReadsBackAsItWas) {
     big.lastModified = std::u16string(ITEM_STATE_MAX_LAST_MODIFIED, u'x');
     ItemState back;
     EXPECT_TRUE(ParseItemState(FormatItemState(big), back));
-    EXPECT_TRUE(SameState(big, back));
+    EXPECT_TRUE(SameItemState(big, back));
 }
 
 TEST(ItemState, TheWriterKeepsWithinTheBoundsItReadsBy) {
@@ -153,4 +144,10 @@ TEST(ItemState, FileNamesAndKeysAreStableHashes) {
     EXPECT_NE(HashText(u"ab"), HashText(u"ba"));
     EXPECT_NE(HashText(u"\u0100"), HashText(u"\u0001"));
     EXPECT_EQ(HashText(u""), HashText(std::u16string_view()));
+    // An item is its link; without one (or with "undefined"), its title, never
+    // mistaken for a link that reads the same.
+    EXPECT_EQ(NewItemKey(u"http://e/1", u"A"), NewItemKey(u"http://e/1", u"B"));
+    EXPECT_EQ(NewItemKey(u"", u"A"), NewItemKey(u"undefined", u"A"));
+    EXPECT_NE(NewItemKey(u"", u"A"), NewItemKey(u"", u"B"));
+    EXPECT_NE(NewItemKey(u"A", u""), NewItemKey(u"", u"A"));
 }

@@ -40,8 +40,19 @@ TEST(Url, FeedAddresses) {
     EXPECT_TRUE(IsFeedAddress(u"http://example.com/feed#top"));
     EXPECT_TRUE(IsFeedAddress(u"http://" + std::u16string(2041, u'a')));
     EXPECT_FALSE(IsFeedAddress(u"http://" + std::u16string(2042, u'a')));
-    for (const char16_t* sz : {u"ftp://example.com/feed", u"http:///path", u"http://", u"javascript:alert(1)",
+    for (const char16_t* sz : {u"ftp://example.com/feed", u"http:///path", u"http://", u"http://#x", u"http://?q", u"javascript:alert(1)",
                                u"file:///c:/windows/win.ini", u"http://exa mple.com", u"http://example.com/\n",
                                u"http://example.com/\x7f", u"example.com/feed", u""})
         EXPECT_FALSE(IsFeedAddress(sz)) << testing::PrintToString(std::u16string(sz));
+}
+
+TEST(Url, LinksBeforeTheyAreResolved) {
+    EXPECT_EQ(TrimUrlSpace(u" \t\r\n/a b/\n "), u"/a b/");
+    EXPECT_EQ(TrimUrlSpace(u" \n "), u"");
+    for (const char16_t* sz : {u"http://x", u"javascript:alert(1)", u"a+b-c.d:", u"mailto:x"})
+        EXPECT_TRUE(HasUrlScheme(sz)) << testing::PrintToString(std::u16string(sz));
+    for (const char16_t* sz : {u"/a:b", u"1http://x", u"a b:c", u"\u00e9:x", u"no-colon", u""})
+        EXPECT_FALSE(HasUrlScheme(sz)) << testing::PrintToString(std::u16string(sz));
+    for (const char16_t* sz : {u"http://x", u"HTTPS://x", u"hTtP://"}) EXPECT_TRUE(IsHttpBase(sz));
+    for (const char16_t* sz : {u"http:/x", u"ftp://x", u"javascript://x", u"http", u""}) EXPECT_FALSE(IsHttpBase(sz));
 }
