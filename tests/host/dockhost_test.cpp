@@ -1,6 +1,9 @@
-// The stand-in dock run as a separate process, as a user or a script runs it.
+// The stand-in dock run as a separate process, as a user or a script runs it: what it
+// logs of the host calls, its scripted clicks (the menu a click opens is printed and an
+// entry is chosen by keyboard), the dialogs it closes, and the bound on every run.
 #include <gtest/gtest.h>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include "support/httpserver.h"
 #include "support/process.h"
@@ -16,6 +19,14 @@ std::string RunDock(const std::string& args, DWORD* pExitCode = nullptr) {
 
 bool Has(const std::string& out, const std::string& what) {
     return out.find(what) != std::string::npos;
+}
+
+// A settings file with one profile whose feed cannot be fetched.
+std::string OneProfileIni() {
+    std::string path = MakeTempFolder("dockhost") + "dock.ini";
+    std::ofstream(path) << "[Quillmere]\nTitle=Quillmere\nProfiles=1\nCurrentProfile=0\n"
+                           "A0-RssFeedURL=http://127.0.0.1:9/none.xml\nA0-RssFeedTitle=News & Views\n";
+    return path;
 }
 
 }  // namespace
@@ -92,6 +103,31 @@ TEST(Dockhost, ItemMenuOpensTheViewerOnTheChosenItem) {
     EXPECT_TRUE(Has(out, "OnDestroy(0)")) << out;
 }
 
+TEST(DockhostScript, LeftClickPrintsTheItemMenuAndClosesIt) {
+    DWORD rc = 99;
+    std::string out = RunDock("--ini \"" + OneProfileIni() + "\" --left-click --menu --log", &rc);
+    EXPECT_EQ(rc, 0u) << out;
+    EXPECT_TRUE(Has(out, "menu: 1\tNews && Views\tdisabled\tunchecked\n")) << out;
+    EXPECT_TRUE(Has(out, "menu: 2\tUpdate Now\tenabled\tunchecked\n")) << out;
+    EXPECT_TRUE(Has(out, "DockletLockMouseEffect(0, 0)")) << out;
+}
+
+TEST(DockhostScript, RightClickChoosesAnEntryByIdentifier) {
+    DWORD rc = 99;
+    std::string out = RunDock("--ini \"" + OneProfileIni() + "\" --right-click --menu --choose 7 --log", &rc);
+    EXPECT_EQ(rc, 0u) << out;
+    EXPECT_TRUE(Has(out, "menu: 1000\tNews && Views\tenabled\tchecked\n")) << out;
+    EXPECT_TRUE(Has(out, "menu: 6\tAbout Quillmere\tenabled\tunchecked\n")) << out;
+    EXPECT_TRUE(Has(out, "DockletRemoveSelf(0)")) << out;
+}
+
+TEST(DockhostScript, ChoosingADisabledEntryFails) {
+    DWORD rc = 99;
+    std::string out = RunDock("--right-click --choose 2", &rc);  // no feed configured: Update Now is disabled
+    EXPECT_EQ(rc, 3u) << out;
+    EXPECT_TRUE(Has(out, "choose: entry 2 is not available")) << out;
+}
+
 // The dock's own menu reaches the docklet's settings and About box, which the script
 // closes again.
 TEST(Dockhost, DockMenuOpensTheSettingsAndTheAboutBox) {
@@ -142,5 +178,37 @@ TEST(Dockhost, IconDestroyedWhileTheSettingsOrTheViewerAreOpen) {
             EXPECT_TRUE(Has(out, "OnDestroy(0)\ndestroyed\n")) << out;
             break;
         }
+    }
+}
+
+// A scripted run ends by itself whatever the docklet does: a dialog that ignores Close,
+// OK and Cancel, or one whose thread stops answering when asked to close, ends the run
+// with exit code 4 and a list of what was open, within the bound the dock states (10 s of
+// asking, or 20 s without an answer), instead of hanging.
+TEST(DockhostScript, RunWhoseDialogWillNotCloseEndsWithinItsBound) {
+    struct Case {
+        const char* section;
+        const char* caption;
+        const char* reason;
+        DWORD dwBoundMs;
+    };
+    const Case cases[] = {
+        {"Refuses", "Refuses to close", "did not close within 10 s of being asked", 10000},
+        {"Hang", "Hangs when closed", "the dock's thread did not answer for 20 s", 20000},
+    };
+    std::string ini = MakeTempFolder("stubborn") + "dock.ini";
+    for (const Case& c : cases) {
+        DWORD rc = 99;
+        DWORD dwStart = GetTickCount();
+        std::string out = RunDock(std::string("--docklet-folder .\\Docklets\\Stubborn\\ --ini \"") + ini +
+                                      "\" --section " + c.section + " --dock-click --choose 1 --dialog-seconds 0.2",
+                                  &rc);
+        DWORD dwSpent = GetTickCount() - dwStart;
+        EXPECT_EQ(rc, 4u) << c.section << "\n" << out;
+        EXPECT_TRUE(Has(out, std::string("window: ") + c.caption + "\n")) << out;
+        EXPECT_TRUE(Has(out, c.reason)) << out;
+        EXPECT_TRUE(Has(out, std::string("open: ") + c.caption + "\n")) << out;
+        // The bound, with room for starting Wine on a loaded machine.
+        EXPECT_LT(dwSpent, c.dwBoundMs + 20000) << c.section;
     }
 }

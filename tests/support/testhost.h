@@ -1,45 +1,18 @@
 // The recording host of the tests: every test executable exports the dock's ten host
-// functions, so the docklet code linked into it finds them by name as in the dock.
+// functions (host/hostcalls.*, shared with the stand-in dock), so the docklet code linked
+// into it finds them by name as in the dock. Helpers for the tests that drive it.
 #pragma once
 #include <windows.h>
 #include <string>
 #include <vector>
 #include "core/docklet.h"
+#include "hostcalls.h"
 
-struct HostCall {
-    std::string name;   // host function, e.g. "DockletSetLabel"
-    HWND hwnd;
-    std::string text;   // label or path, where the call carries one
-    int value;          // lock flag, overlay width, ...
-    DWORD threadId;
-};
-
-// What the host functions have seen since the last ResetHost().
-struct HostRecord {
-    std::vector<HostCall> calls;
-    std::string label;
-    std::string imageFile;
-    void* pOverlay = nullptr;  // the last overlay; the host owns it
-    int overlays = 0;
-    int attention = 0;
-    int lockDepth = 0;
-    int removeSelf = 0;
-};
-
+// Forgets the host's calls and the captured messages.
 void ResetHost();
-// A copy of the record, taken under the host's lock.
-HostRecord HostSnapshot();
-// Calls of one host function, in order.
-std::vector<HostCall> HostCalls(const char* szName);
-// The folders the host reports; the relative folder must start with ".\" and end with "\".
-void SetHostFolders(const std::string& root, const std::string& relative);
-// What DockletBrowseForImage answers: the chosen path, or empty for cancel.
-void SetHostBrowseResult(const std::string& path);
 // A function DockletSetLabel calls after recording, as a host may do more there (null:
 // none). Tests use it to make the host wait on another thread.
 void SetHostLabelHook(void (*pfnHook)());
-// Saves the last overlay as a PNG (for looking at it); false when there is none.
-bool SaveHostOverlay(const wchar_t* szPath);
 
 // Messages the docklet reported, captured instead of shown.
 void CaptureMessages();
