@@ -30,15 +30,40 @@ HostCall MakeCall(const char* szName, HWND hwnd, std::string text, int value, st
     return {szName, hwnd, std::move(text), value, GetCurrentThreadId(), std::move(args)};
 }
 
+// Called under the lock.
+void KeepCall(const HostCall& call) {
+    if (g_bKeepCalls) g_record.calls.push_back(call);
+}
+
 // Keeps the call and returns the window's record; called under the lock.
 HostIcon& Keep(const HostCall& call) {
-    if (g_bKeepCalls) g_record.calls.push_back(call);
+    KeepCall(call);
     return g_icons[call.hwnd];
 }
 
 // Hands the call to the observer, outside the lock; whatever it throws reaches the caller.
 void Notify(const HostCall& call) {
     if (HostCallObserver pfn = g_pfnObserver) pfn(call);
+}
+
+// A call that sets a text of the icon (its label or its image file).
+void SetText(const HostCall& call, std::string HostIcon::*pIconText, std::string HostRecord::*pLatest) {
+    {
+        qm::ScopedLock lock(g_lock);
+        Keep(call).*pIconText = call.text;
+        g_record.*pLatest = call.text;
+    }
+    Notify(call);
+}
+
+// A call that counts up or down (attention, removal, the mouse-effect lock).
+void Count(const HostCall& call, int HostIcon::*pIconCount, int HostRecord::*pTotal, int iStep) {
+    {
+        qm::ScopedLock lock(g_lock);
+        Keep(call).*pIconCount += iStep;
+        g_record.*pTotal += iStep;
+    }
+    Notify(call);
 }
 
 }  // namespace
@@ -113,13 +138,8 @@ void SetHostCallObserver(HostCallObserver pfnObserver) {
 extern "C" {
 
 BOOL __stdcall DockletSetLabel(HWND hwnd, char* szLabel) {
-    HostCall call = MakeCall("DockletSetLabel", hwnd, szLabel ? szLabel : "", 0, Quoted(szLabel));
-    {
-        qm::ScopedLock lock(g_lock);
-        Keep(call).label = call.text;
-        g_record.label = call.text;
-    }
-    Notify(call);
+    SetText(MakeCall("DockletSetLabel", hwnd, szLabel ? szLabel : "", 0, Quoted(szLabel)), &HostIcon::label,
+            &HostRecord::label);
     return TRUE;
 }
 
@@ -148,13 +168,8 @@ BOOL __stdcall DockletSetImageOverlay(HWND hwnd, void* pImage, BOOL bAutomatical
 }
 
 BOOL __stdcall DockletSetImageFile(HWND hwnd, char* szImage) {
-    HostCall call = MakeCall("DockletSetImageFile", hwnd, szImage ? szImage : "", 0, Quoted(szImage));
-    {
-        qm::ScopedLock lock(g_lock);
-        Keep(call).imageFile = call.text;
-        g_record.imageFile = call.text;
-    }
-    Notify(call);
+    SetText(MakeCall("DockletSetImageFile", hwnd, szImage ? szImage : "", 0, Quoted(szImage)), &HostIcon::imageFile,
+            &HostRecord::imageFile);
     return TRUE;
 }
 
@@ -165,7 +180,7 @@ BOOL __stdcall DockletBrowseForImage(HWND hwndParent, char* szImage, char* szAlt
     std::string answer;
     {
         qm::ScopedLock lock(g_lock);
-        if (g_bKeepCalls) g_record.calls.push_back(call);
+        KeepCall(call);
         answer = g_browse;
     }
     Notify(call);
@@ -183,7 +198,7 @@ void* __stdcall DockletLoadGDIPlusImage(char* szImage) {
     HostCall call = MakeCall("DockletLoadGDIPlusImage", nullptr, szImage ? szImage : "", 0, Quoted(szImage));
     {
         qm::ScopedLock lock(g_lock);
-        if (g_bKeepCalls) g_record.calls.push_back(call);
+        KeepCall(call);
     }
     Notify(call);
     if (!szImage) return nullptr;
@@ -194,24 +209,12 @@ void* __stdcall DockletLoadGDIPlusImage(char* szImage) {
 }
 
 void __stdcall DockletLockMouseEffect(HWND hwnd, BOOL bLock) {
-    HostCall call = MakeCall("DockletLockMouseEffect", hwnd, "", bLock, std::to_string(bLock));
-    {
-        qm::ScopedLock lock(g_lock);
-        int iStep = bLock ? 1 : -1;
-        Keep(call).lockDepth += iStep;
-        g_record.lockDepth += iStep;
-    }
-    Notify(call);
+    Count(MakeCall("DockletLockMouseEffect", hwnd, "", bLock, std::to_string(bLock)), &HostIcon::lockDepth,
+          &HostRecord::lockDepth, bLock ? 1 : -1);
 }
 
 void __stdcall DockletDoAttentionAnimation(HWND hwnd) {
-    HostCall call = MakeCall("DockletDoAttentionAnimation", hwnd, "", 0, "");
-    {
-        qm::ScopedLock lock(g_lock);
-        ++Keep(call).attention;
-        ++g_record.attention;
-    }
-    Notify(call);
+    Count(MakeCall("DockletDoAttentionAnimation", hwnd, "", 0, ""), &HostIcon::attention, &HostRecord::attention, 1);
 }
 
 void __stdcall DockletGetRootFolder(HWND, char* szFolder) {
@@ -225,13 +228,7 @@ void __stdcall DockletGetRelativeFolder(HWND, char* szFolder) {
 }
 
 void __stdcall DockletRemoveSelf(HWND hwnd, WPARAM) {
-    HostCall call = MakeCall("DockletRemoveSelf", hwnd, "", 0, "");
-    {
-        qm::ScopedLock lock(g_lock);
-        ++Keep(call).removeSelf;
-        ++g_record.removeSelf;
-    }
-    Notify(call);
+    Count(MakeCall("DockletRemoveSelf", hwnd, "", 0, ""), &HostIcon::removeSelf, &HostRecord::removeSelf, 1);
 }
 
 }  // extern "C"

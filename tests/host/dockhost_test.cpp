@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 #include "support/httpserver.h"
 #include "support/process.h"
 #include "support/testhost.h"
@@ -103,29 +104,33 @@ TEST(Dockhost, ItemMenuOpensTheViewerOnTheChosenItem) {
     EXPECT_TRUE(Has(out, "OnDestroy(0)")) << out;
 }
 
-TEST(DockhostScript, LeftClickPrintsTheItemMenuAndClosesIt) {
-    DWORD rc = 99;
-    std::string out = RunDock("--ini \"" + OneProfileIni() + "\" --left-click --menu --log", &rc);
-    EXPECT_EQ(rc, 0u) << out;
-    EXPECT_TRUE(Has(out, "menu: 1\tNews && Views\tdisabled\tunchecked\n")) << out;
-    EXPECT_TRUE(Has(out, "menu: 2\tUpdate Now\tenabled\tunchecked\n")) << out;
-    EXPECT_TRUE(Has(out, "DockletLockMouseEffect(0, 0)")) << out;
-}
-
-TEST(DockhostScript, RightClickChoosesAnEntryByIdentifier) {
-    DWORD rc = 99;
-    std::string out = RunDock("--ini \"" + OneProfileIni() + "\" --right-click --menu --choose 7 --log", &rc);
-    EXPECT_EQ(rc, 0u) << out;
-    EXPECT_TRUE(Has(out, "menu: 1000\tNews && Views\tenabled\tchecked\n")) << out;
-    EXPECT_TRUE(Has(out, "menu: 6\tAbout Quillmere\tenabled\tunchecked\n")) << out;
-    EXPECT_TRUE(Has(out, "DockletRemoveSelf(0)")) << out;
-}
-
-TEST(DockhostScript, ChoosingADisabledEntryFails) {
-    DWORD rc = 99;
-    std::string out = RunDock("--right-click --choose 2", &rc);  // no feed configured: Update Now is disabled
-    EXPECT_EQ(rc, 3u) << out;
-    EXPECT_TRUE(Has(out, "choose: entry 2 is not available")) << out;
+// A scripted click prints the menu it opens and chooses an entry by its identifier, or
+// fails with exit code 3 when that entry cannot be chosen.
+TEST(DockhostScript, ClicksPrintTheMenuAndChooseByIdentifier) {
+    struct Case {
+        std::string args;
+        DWORD rc;
+        std::vector<std::string> lines;
+    };
+    const std::string ini = "--ini \"" + OneProfileIni() + "\" ";
+    const Case cases[] = {
+        {ini + "--left-click --menu --log",
+         0,
+         {"menu: 1\tNews && Views\tdisabled\tunchecked\n", "menu: 2\tUpdate Now\tenabled\tunchecked\n",
+          "DockletLockMouseEffect(0, 0)"}},
+        {ini + "--right-click --menu --choose 7 --log",
+         0,
+         {"menu: 1000\tNews && Views\tenabled\tchecked\n", "menu: 6\tAbout Quillmere\tenabled\tunchecked\n",
+          "DockletRemoveSelf(0)"}},
+        // No feed configured: Update Now is disabled.
+        {"--right-click --choose 2", 3, {"choose: entry 2 is not available"}},
+    };
+    for (const Case& c : cases) {
+        DWORD rc = 99;
+        std::string out = RunDock(c.args, &rc);
+        EXPECT_EQ(rc, c.rc) << c.args << "\n" << out;
+        for (const std::string& line : c.lines) EXPECT_TRUE(Has(out, line)) << c.args << "\n" << out;
+    }
 }
 
 // The dock's own menu reaches the docklet's settings and About box, which the script
