@@ -36,6 +36,10 @@ void SetLogging(bool bOn) {
     g_bLog = bOn;
 }
 
+void LogUtf8(const std::string& utf8Line) {
+    if (g_bLog) PrintUtf8(utf8Line + "\n");
+}
+
 void Log(const char* szFormat, ...) {
     if (!g_bLog) return;
     char sz[4096];

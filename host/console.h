@@ -8,6 +8,8 @@ void Print(const std::string& ansiText);
 void PrintUtf8(const std::string& utf8Text);
 // Prints one formatted line (code-page text) when logging is on (--log).
 void Log(const char* szFormat, ...) __attribute__((format(printf, 1, 2)));
+// Logs one line of UTF-8 text.
+void LogUtf8(const std::string& utf8Line);
 void SetLogging(bool bOn);
 
 std::string Utf8(const wchar_t* sz);

@@ -14,13 +14,6 @@ size_t g_iNextPress = 0;
 volatile LONG g_lDialogsOpen = 0;
 volatile LONG g_lLastLook = 0;
 
-std::string Caption(HWND hwnd) {
-    wchar_t sz[512] = {};
-    // Read without a message, so a dialog of a thread that hangs cannot hold the look.
-    InternalGetWindowText(hwnd, sz, 512);
-    return Utf8(sz);
-}
-
 bool IsDialog(HWND hwnd) {
     wchar_t szClass[16];
     return GetClassNameW(hwnd, szClass, 16) && wcscmp(szClass, L"#32770") == 0;
@@ -28,7 +21,7 @@ bool IsDialog(HWND hwnd) {
 
 // The docklet's message boxes carry its name and the message box's text control.
 bool IsMessageBox(HWND hwnd) {
-    return Caption(hwnd) == "Quillmere" && GetDlgItem(hwnd, 0xFFFF);
+    return WindowText(hwnd) == "Quillmere" && GetDlgItem(hwnd, 0xFFFF);
 }
 
 BOOL CALLBACK AddShownDialog(HWND hwnd, LPARAM lParam) {
@@ -47,11 +40,9 @@ bool IsMessageBoxTracked(HWND hwnd) {
 
 void Report(HWND hwnd) {
     if (IsMessageBoxTracked(hwnd)) {
-        wchar_t sz[2048] = {};
-        GetDlgItemTextW(hwnd, 0xFFFF, sz, 2048);
-        PrintUtf8("message: " + Utf8(sz) + "\n");
+        PrintUtf8("message: " + WindowText(GetDlgItem(hwnd, 0xFFFF)) + "\n");
     } else if (!g_opt.soak) {
-        PrintUtf8("window: " + Caption(hwnd) + "\n");
+        PrintUtf8("window: " + WindowText(hwnd) + "\n");
     }
 }
 
@@ -67,17 +58,17 @@ void Act(const DialogAction& action) {
         if (bBox) {
             PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
         } else {
-            Log("close: %s", Caption(hwnd).c_str());
+            LogUtf8("close: " + WindowText(hwnd));
             PostMessageW(hwnd, WM_CLOSE, 0, 0);
         }
         break;
     case STEP_CANCEL:
-        Log("cancel: %s", Caption(hwnd).c_str());
+        LogUtf8("cancel: " + WindowText(hwnd));
         PostMessageW(hwnd, WM_COMMAND, IDCANCEL, 0);
         if (bBox) PostMessageW(hwnd, WM_COMMAND, IDNO, 0);
         break;
     case STEP_GIVE_UP:
-        GiveUp("\"" + Caption(hwnd) + "\" did not close within " + std::to_string(c_dwCloseLimitMs / 1000) +
+        GiveUp("\"" + WindowText(hwnd) + "\" did not close within " + std::to_string(c_dwCloseLimitMs / 1000) +
                " s of being asked");
         break;
     }
@@ -94,7 +85,9 @@ bool PressTab(HWND hDlg, const std::wstring& text) {
         item.pszText = sz;
         item.cchTextMax = 256;
         if (!TabCtrl_GetItem(hTab, i, &item) || !SameText(sz, text)) continue;
-        SendMessageW(hDlg, PSM_SETCURSEL, i, 0);
+        // Posted like every step: leaving a page may show a message, which must not run
+        // inside this look.
+        PostMessageW(hDlg, PSM_SETCURSEL, i, 0);
         return true;
     }
     return false;
@@ -144,8 +137,15 @@ void StepPresses() {
 
 }  // namespace
 
+std::string WindowText(HWND hwnd) {
+    wchar_t sz[2048] = {};
+    if (hwnd) InternalGetWindowText(hwnd, sz, 2048);
+    return Utf8(sz);
+}
+
 void LookAtDialogs() {
-    // A press or a close may run a modal loop that looks again: one look at a time.
+    // Every step is posted, so nothing runs a modal loop inside a look; should one ever,
+    // the looks inside it are skipped rather than nested.
     static bool s_bLooking = false;
     if (s_bLooking) return;
     s_bLooking = true;

@@ -2,6 +2,7 @@
 // pressed in as the script says, and closed when its time has come (dialogplan.h), and a
 // run whose dialog will not close gives up instead of hanging.
 #pragma once
+#include <windows.h>
 #include <string>
 #include <vector>
 
@@ -12,3 +13,6 @@ void LookAtDialogs();
 std::vector<std::string> PressesLeft();
 // Whether any dialog of the process is open, and since when the dock's thread last looked.
 bool DialogsOpen(unsigned long* pdwLastLook);
+// A window's text in UTF-8, read without a message, so a window of a thread that hangs
+// cannot hold up the one who reads it.
+std::string WindowText(HWND hwnd);

@@ -30,9 +30,7 @@ Icon* FindIcon(HWND hwnd) {
 // a docklet that removes itself has its icon removed once the call has returned.
 void OnHostCall(const HostCall& call) {
     NoteDrawing(call);
-    const Icon* p = nullptr;
-    for (const Icon* q : g_icons)
-        if (q->hwnd == call.hwnd) p = q;
+    const Icon* p = FindIcon(call.hwnd);
     if (!p) {
         Log("%s(%s)", call.name.c_str(), call.args.c_str());
         return;
@@ -44,7 +42,7 @@ void OnHostCall(const HostCall& call) {
         InvalidateRect(call.hwnd, nullptr, FALSE);
 }
 
-// The interactive dock's image browser, starting in the folder the docklet names.
+// The dock's image browser, a file dialog starting in the folder the docklet names.
 BOOL BrowseForImage(HWND hwndOwner, char* szImage, const char* szRelativeRoot) {
     char szFile[270];
     lstrcpynA(szFile, szImage, sizeof(szFile));

@@ -25,15 +25,15 @@ bool ScriptChooseFailed();
 // Calls OnDestroy for every icon dwMs from now, from inside whatever is open then.
 void DestroyIconsAfter(DWORD dwMs);
 
-// Dispatches the dock's messages, looking at its dialogs, for up to dwMs or until done()
-// is true; true when done() was.
+// Dispatches the dock's messages for up to dwMs or until done() is true; true when done()
+// was. done() is asked again whenever a message comes: the dialog looks' timer, and a wake
+// from the refresh watch when a drawing thread appears or ends.
 template <typename Done>
 bool PumpUntil(DWORD dwMs, Done done);
 // Dispatches until the message queue is empty (what the docklet posted has run), 10 s at most.
 void PumpPosted();
 
 // ---- implementation ----
-void LookAtDialogs();
 template <typename Done>
 bool PumpUntil(DWORD dwMs, Done done) {
     DWORD dwStart = GetTickCount();
@@ -47,11 +47,9 @@ bool PumpUntil(DWORD dwMs, Done done) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        LookAtDialogs();
         if (done()) return true;
         DWORD dwSpent = GetTickCount() - dwStart;
         if (dwSpent >= dwMs) return false;
-        // Woken by messages; the time-out only lets the look at the dialogs run meanwhile.
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, dwMs - dwSpent < 50 ? dwMs - dwSpent : 50, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, dwMs - dwSpent, QS_ALLINPUT);
     }
 }

@@ -17,11 +17,9 @@ BOOL CALLBACK PrintOpenWindow(HWND hwnd, LPARAM) {
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     if (pid != GetCurrentProcessId() || !IsWindowVisible(hwnd)) return TRUE;
-    wchar_t szCaption[512] = {}, szClass[64] = {};
-    // Read without a message: the window's thread may be the one that hangs.
-    InternalGetWindowText(hwnd, szCaption, 512);
+    wchar_t szClass[64] = {};
     GetClassNameW(hwnd, szClass, 64);
-    std::string line = "open: " + Utf8(szCaption);
+    std::string line = "open: " + WindowText(hwnd);
     if (wcscmp(szClass, L"#32770") != 0) line += " (" + Utf8(szClass) + ")";
     PrintUtf8(line + "\n");
     return TRUE;
