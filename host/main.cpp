@@ -115,6 +115,7 @@ int main(int argc, char** argv) {
     if (rc == 0) rc = rcReport;
     FreeIcons(g_opt.save);
 
+    MarkRefresh();
     StopWatchdog();
     StopScript();
     SetHostCallObserver(nullptr);

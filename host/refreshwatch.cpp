@@ -10,13 +10,18 @@ namespace {
 
 qm::CriticalSection g_lock;
 DWORD g_dwDockThread = GetCurrentThreadId();
+// Ends a registered wait, waiting for a callback under way, so nothing runs after it.
+struct UnregisterWaitDeleter {
+    void operator()(HANDLE hWait) const { UnregisterWaitEx(hWait, INVALID_HANDLE_VALUE); }
+};
+
 // A thread that drew on an icon since the mark, held open so its end can be seen, and
-// the wait that wakes the dock's thread when it ends.
+// the wait that wakes the dock's thread when it ends (gone before the thread's handle).
 struct Drawer {
     HWND hwnd;
     DWORD threadId;
-    HANDLE hThread;
-    HANDLE hWait;
+    qm::UniqueHandleNull hThread;
+    qm::UniqueHandle<HANDLE, UnregisterWaitDeleter> hWait;
 };
 std::vector<Drawer> g_drawers;
 
@@ -33,11 +38,6 @@ void CALLBACK OnDrawerEnded(void*, BOOLEAN) {
     WakeDock();
 }
 
-void Forget(Drawer& d) {
-    // Waits for a wake under way, so nothing runs after the handle is closed.
-    if (d.hWait) UnregisterWaitEx(d.hWait, INVALID_HANDLE_VALUE);
-    CloseHandle(d.hThread);
-}
 
 }  // namespace
 
@@ -52,23 +52,21 @@ void NoteDrawing(const HostCall& call) {
     {
         qm::ScopedLock lock(g_lock);
         for (const Drawer& d : g_drawers)
-            if (d.hwnd == call.hwnd && d.threadId == call.threadId && !HasEnded(d.hThread)) return;
+            if (d.hwnd == call.hwnd && d.threadId == call.threadId && !HasEnded(d.hThread.get())) return;
+        Drawer d = {call.hwnd, call.threadId, {}, {}};
         // This call runs on the drawing thread, so the handle is the thread's own.
-        HANDLE hThread = nullptr;
-        if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &hThread, SYNCHRONIZE,
-                             FALSE, 0))
-            return;
-        HANDLE hWait = nullptr;
-        if (!RegisterWaitForSingleObject(&hWait, hThread, OnDrawerEnded, nullptr, INFINITE, WT_EXECUTEONLYONCE))
-            hWait = nullptr;
-        g_drawers.push_back({call.hwnd, call.threadId, hThread, hWait});
+        HANDLE hProcess = GetCurrentProcess();
+        if (!DuplicateHandle(hProcess, GetCurrentThread(), hProcess, d.hThread.put(), SYNCHRONIZE, FALSE, 0)) return;
+        if (!RegisterWaitForSingleObject(d.hWait.put(), d.hThread.get(), OnDrawerEnded, nullptr, INFINITE,
+                                         WT_EXECUTEONLYONCE))
+            d.hWait.release();
+        g_drawers.push_back(std::move(d));
     }
     WakeDock();
 }
 
 void MarkRefresh() {
     qm::ScopedLock lock(g_lock);
-    for (Drawer& d : g_drawers) Forget(d);
     g_drawers.clear();
 }
 
@@ -80,7 +78,7 @@ bool RefreshOver(bool bDrawn) {
         bool bSeen = false;
         for (const Drawer& d : g_drawers) {
             if (d.hwnd != p->hwnd) continue;
-            if (!HasEnded(d.hThread)) return false;
+            if (!HasEnded(d.hThread.get())) return false;
             bSeen = true;
         }
         if (bDrawn && !bSeen) return false;

@@ -10,7 +10,8 @@ struct HostCall;
 
 // Notes a label or overlay call (the host calls' observer; any thread).
 void NoteDrawing(const HostCall& call);
-// Starts watching for a refresh: drawing threads noted before are forgotten.
+// Starts watching for a refresh: drawing threads noted before are forgotten (and all of
+// them at the end of the run).
 void MarkRefresh();
 // Whether every icon's refresh has ended since the mark. With bDrawn, a thread must have
 // drawn on each icon since the mark (a refresh is known to have started); without, an

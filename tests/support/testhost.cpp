@@ -1,6 +1,5 @@
 #include "support/testhost.h"
 #include <cstdio>
-#include "core/gdiplus.h"
 #include "core/message.h"
 
 namespace {
