@@ -253,3 +253,8 @@ std::string IconLabel(const Icon* p) {
     WithHostIcon(p->hwnd, [&](const HostIcon& icon) { label = icon.label; });
     return label;
 }
+
+int IconIndex(HWND hwnd) {
+    const Icon* p = FindIcon(hwnd);
+    return p ? p->index : -1;
+}

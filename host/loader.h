@@ -23,7 +23,11 @@ extern DockletEntries g_docklet;
 // Loads quillmere.dll from the folder and finds every entry the dock calls; false (with
 // the reason on standard error) when the library or an entry is missing.
 bool LoadDocklet(const std::string& folder);
-void UnloadDocklet();
+// Gives the docklet back to the system. With dwWaitMs, waits up to that long for the
+// system to unload it (a request that WinHTTP is still finishing holds it until its last
+// call) and prints whether it was held and unloaded, and whether winhttp.dll, which only
+// the docklet used, is still there for WinHTTP's own threads.
+void UnloadDocklet(DWORD dwWaitMs);
 
 // Hides one of this executable's exports from GetProcAddress, so the docklet meets a
 // host that lacks that function.

@@ -18,6 +18,7 @@
 #include "refreshwatch.h"
 #include "script.h"
 #include "soak.h"
+#include "timers.h"
 #include "watchdog.h"
 
 namespace {
@@ -102,6 +103,10 @@ int main(int argc, char** argv) {
     Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
     OleInitialize(nullptr);
     if (!LoadDocklet(root + rel)) return 1;
+    if (g_opt.log)
+        WatchModuleTimers(g_docklet.hModule, [](HWND hwnd, UINT_PTR idTimer, UINT uElapse) {
+            Log("SetTimer(%d, %lu, %u ms)", IconIndex(hwnd), static_cast<unsigned long>(idTimer), uElapse);
+        });
     if (bScripted) {
         if (!StartScript()) return 1;
         StartWatchdog();
@@ -120,7 +125,7 @@ int main(int argc, char** argv) {
     StopScript();
     SetHostCallObserver(nullptr);
     ResetHostCalls();
-    UnloadDocklet();
+    UnloadDocklet(static_cast<DWORD>(g_opt.waitUnloadMs > 0 ? g_opt.waitUnloadMs : 0));
     OleUninitialize();
     Gdiplus::GdiplusShutdown(gdiplusToken);
     return rc;

@@ -21,6 +21,7 @@ void PrintUsage() {
           "                [--label] [--log] [--save] [--without HOSTFUNCTION]... [--browse-result PATH]\n"
           "                [--left-click | --right-click | --dock-click] [--choose ID] [--menu]\n"
           "                [--dialog-seconds N] [--press TEXT]... [--destroy-after MS] [--soak N]\n"
+          "                [--wait-unload MS]\n"
           "Without --until-refreshed, --seconds, a click or --soak the dock runs interactively until its\n"
           "icons close. A click opens the first icon's menu once after its first refresh (--dock-click:\n"
           "the dock's own menu, 1 Settings, 2 About); --menu prints its entries\n"
@@ -34,6 +35,10 @@ void PrintUsage() {
           "the click starts, whatever is open then, and prints \"destroyed\". --soak N runs N cycles on\n"
           "the first icon (Update Now, item menu, viewer on the first item, settings cancelled) and\n"
           "prints \"resources: private_kb=P handles=H gdi=G user=U\" after the first and the last.\n"
+          "--wait-unload MS, after freeing quillmere.dll at the end, waits up to MS for the system to\n"
+          "unload it and prints \"unload: \" lines: whether it was held after FreeLibrary, whether it\n"
+          "was unloaded, and whether winhttp.dll is still loaded. With --log, each timer the docklet\n"
+          "sets is logged with its period.\n"
           "A refresh has ended when the threads that drew on the icon since it began have ended and\n"
           "the label shows no \"Retrieving\" text. Scripted runs are bounded: a refresh is awaited\n"
           "60 s at most, a menu is left within 10 s, a dialog asked to close must be gone within\n"
@@ -74,6 +79,7 @@ bool ParseOptions(int argc, char** argv, Options* pOptions) {
         else if (a == "--press" && next(v)) o.presses.push_back(v);
         else if (a == "--destroy-after" && next(v)) o.destroyAfterMs = atoi(v.c_str());
         else if (a == "--soak" && next(v)) o.soak = atoi(v.c_str());
+        else if (a == "--wait-unload" && next(v)) o.waitUnloadMs = atoi(v.c_str());
         else {
             PrintUsage();
             return false;

@@ -22,6 +22,9 @@ struct Options {
     int destroyAfterMs = 0;
     // Cycles of the soak (0: none).
     int soak = 0;
+    // After freeing the docklet, how long to wait for the system to unload it (0: not at
+    // all): a request that WinHTTP is still finishing holds it until its last call.
+    int waitUnloadMs = 0;
     ScriptClick click = CLICK_NONE;
     int choose = 0;     // the menu entry to choose (0: close the menu again)
     bool menu = false;  // print the menu's entries

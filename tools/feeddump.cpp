@@ -3,9 +3,9 @@
 // boxes the docklet would have shown. A user's tool for finding out why a feed does not
 // show, and the test bed for feeds collected from the wild.
 //
-//   feeddump [--time-limit MS] [--pages DIR] [--discover] URL...
-//   feeddump [--time-limit MS] [--pages DIR] [--discover] --list FILE   (one URL per line, UTF-8)
-//   feeddump [--time-limit MS] [--pages DIR] [--discover] --opml FILE   (the feeds of an OPML list)
+//   feeddump [--time-limit MS] [--pages DIR] [--state DIR] [--discover] URL...
+//   feeddump [...] --list FILE   (one URL per line, UTF-8)
+//   feeddump [...] --opml FILE   (the feeds of an OPML list)
 //
 // --discover first looks at each URL as the profile editor's check does: a web page
 // that names its feed in its head stands for that feed, which is fetched instead and
@@ -15,9 +15,18 @@
 // the docklet's own page writer into DIR (into DIR\N for the N-th URL, counted from 1,
 // when there are several) and lists their paths in the object's "pages".
 //
+// --state DIR keeps the feeds' state files in DIR, as the dock keeps them in the user's
+// local application data: a run reads each feed's file before its first fetch and writes
+// it after each success, so a second run sees the feeds as the dock does after a
+// restart (conditional requests, items that are new since).
+//
 // Each item's "title" is the title as parsed; "display_title" is what the dock shows
 // of it. "status" is the HTTP status (0 when no answer came); "not_modified": true marks
-// a 304 that answered our validators.
+// a 304 that answered our validators; "status_again" is the status of the fetch that
+// follows a 304 when there were no items to keep (after a restart). "new" counts the
+// items marked new after the fetch, and "next_check_minutes" is when the dock would
+// check the feed next (the default "RefreshMinutes", lengthened by what the feed and the
+// server asked for).
 //
 // Each distinct URL is one profile for the whole run, so a URL listed again is a second
 // refresh of the same profile: conditional where its first answer gave validators, and
@@ -38,7 +47,10 @@
 #include "config/opml.h"
 #include "feed/discovery.h"
 #include "feed/download.h"
+#include "feed/itemstate.h"
+#include "feed/newitems.h"
 #include "feed/parser.h"
+#include "feed/refresh.h"
 #include "feed/title.h"
 #include "viewer/pages.h"
 
@@ -48,6 +60,7 @@ struct DumpOptions {
     std::vector<std::wstring> urls;
     std::wstring pagesFolder;  // empty: no pages
     bool bDiscover = false;
+    bool bState = false;  // state files are read and written (--state)
 };
 
 // What one URL gave, besides the scratch instance's items, title and format.
@@ -55,6 +68,8 @@ struct UrlOutcome {
     std::wstring discovered;  // with --discover: the feed the page at the URL names
     bool bResult = false;
     FeedAnswer answer;
+    FeedAnswer again;  // the fetch after a 304 with no items to keep (lStatus 0: none)
+    size_t nNew = 0;
     std::vector<std::wstring> messages;
     bool bPages = false;             // pages were asked for
     std::vector<std::wstring> pages;  // paths of the pages written
@@ -184,11 +199,22 @@ void ClearForUrl(ScratchRun& run, const std::wstring& url) {
 // Runs the download of one URL on the scratch instance, with what happened so far in
 // outcome. The items stay in pData->items until the next URL, so steps after the fetch
 // (such as writing item pages) can use them.
-void FetchUrl(ScratchRun& run, const std::wstring& url, UrlOutcome& outcome) {
+void FetchUrl(ScratchRun& run, const std::wstring& url, bool bState, UrlOutcome& outcome) {
     ActivateProfileFor(run, url);
+    _DOCKLET_DATA* pData = run.pData;
     SetMessageSink(CollectMessage, &outcome.messages);
-    outcome.bResult = RetrieveFeed(run.pData, nullptr, &outcome.answer);
+    if (bState)
+        outcome.bResult = RefreshFeed(pData, nullptr, url.c_str(), &outcome.answer, &outcome.again);
+    else
+        outcome.bResult = RetrieveFeed(pData, nullptr, &outcome.answer);
     SetMessageSink(nullptr, nullptr);
+    if (!outcome.bResult) return;
+    {
+        qm::ScopedLock lock(pData->csState);
+        NoteNewItems(pData, url.c_str());
+        outcome.nNew = CountMarkedItems(pData);
+    }
+    if (bState) SaveItemState(pData);
 }
 
 // For --discover: the URL to fetch for url. A web page stands for the feed it names
@@ -263,6 +289,10 @@ std::string FormatJsonLine(const std::wstring& url, const UrlOutcome& outcome, _
     line += "]";
     line += ", \"status\": " + std::to_string(outcome.answer.lStatus);
     if (outcome.answer.bNotModified) line += ", \"not_modified\": true";
+    if (outcome.again.lStatus) line += ", \"status_again\": " + std::to_string(outcome.again.lStatus);
+    line += ", \"new\": " + std::to_string(outcome.nNew);
+    const UINT uPeriodMs = RefreshTimerPeriod(pData);
+    line += ", \"next_check_minutes\": " + std::to_string((uPeriodMs + 59999) / 60000);
     if (outcome.bPages) {
         line += ", \"pages\": [";
         for (size_t i = 0; i < outcome.pages.size(); ++i) {
@@ -297,9 +327,9 @@ bool ReadUrlList(const wchar_t* szFile, std::vector<std::wstring>& urls) {
 }
 
 int Usage() {
-    fputs("usage: feeddump [--time-limit MS] [--pages DIR] [--discover] URL...\n"
-          "       feeddump [--time-limit MS] [--pages DIR] [--discover] --list FILE\n"
-          "       feeddump [--time-limit MS] [--pages DIR] [--discover] --opml FILE\n",
+    fputs("usage: feeddump [--time-limit MS] [--pages DIR] [--state DIR] [--discover] URL...\n"
+          "       feeddump [--time-limit MS] [--pages DIR] [--state DIR] [--discover] --list FILE\n"
+          "       feeddump [--time-limit MS] [--pages DIR] [--state DIR] [--discover] --opml FILE\n",
           stderr);
     return 2;
 }
@@ -326,6 +356,10 @@ int wmain(int argc, wchar_t** argv) {
             options.bDiscover = true;
         } else if (wcscmp(argv[i], L"--pages") == 0 && i + 1 < argc) {
             options.pagesFolder = argv[++i];
+        } else if (wcscmp(argv[i], L"--state") == 0 && i + 1 < argc) {
+            CreateDirectoryW(argv[++i], nullptr);
+            SetItemStateFolder(argv[i]);
+            options.bState = true;
         } else if (wcscmp(argv[i], L"--time-limit") == 0 && i + 1 < argc) {
             SetFeedTimeLimit(static_cast<DWORD>(_wtoi(argv[++i])));
         } else if (argv[i][0] == L'-' && argv[i][1] == L'-') {
@@ -350,7 +384,7 @@ int wmain(int argc, wchar_t** argv) {
         if (fetch.empty())
             ClearForUrl(run, url);
         else
-            FetchUrl(run, fetch, outcome);
+            FetchUrl(run, fetch, options.bState, outcome);
         if (!options.pagesFolder.empty()) {
             std::wstring folder = options.pagesFolder;
             if (options.urls.size() > 1) folder += L"\\" + std::to_wstring(n + 1);

@@ -32,6 +32,8 @@ command -v xwd >/dev/null || need+=(x11-apps)
 [ -x /usr/lib/wine/wine64 ] || need+=(wine wine64)
 [ -d /usr/share/fonts/truetype/wine ] || [ -d /usr/share/wine/fonts ] || need+=(fonts-wine)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
+# zlib for both targets, linked statically into the DLL.
+[ -f /usr/i686-w64-mingw32/lib/libz.a ] && [ -f /usr/x86_64-w64-mingw32/lib/libz.a ] || need+=(libz-mingw-w64-dev)
 [ -x /usr/bin/python3 ] || need+=(python3)
 # The native, sanitized build of the pure text functions and the fuzz targets.
 command -v clang++ >/dev/null || need+=(clang)

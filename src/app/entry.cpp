@@ -52,7 +52,9 @@ void __stdcall OnDestroy(_DOCKLET_DATA* pData, HWND) {
 
 void __stdcall OnSave(_DOCKLET_DATA* pData, char* szIni, char* szIniGroup, BOOL) {
     GUARD_BEGIN
-    SaveSettings(pData, szIni, szIniGroup);
+    // The host names its file and section in its code page; the store works on wide names.
+    if (pData && szIni && szIniGroup)
+        SaveSettings(pData, WideFromAnsi(szIni).c_str(), WideFromAnsi(szIniGroup).c_str());
     GUARD_END((void)0)
 }
 
@@ -97,10 +99,16 @@ BOOL __stdcall OnDoubleClick(_DOCKLET_DATA*, POINT*, SIZE*) {
     return FALSE;
 }
 
+// The dock may destroy the icon from inside any modal loop of ours (its calls arrive
+// through the loop). Each entry point that runs one takes a reference on the record
+// before anything that can dispatch messages, and touches the record only while it
+// holds it: the reference goes last, after the loop has unwound.
 void __stdcall OnConfigure(_DOCKLET_DATA* pData) {
     if (!pData) return;
     GUARD_BEGIN
+    DockletRef ref(pData);
     if (pData->hwndViewer) SendMessageW(pData->hwndViewer, WM_CLOSE, 0, 0);
+    if (IsStopping(pData)) return;
     CyclePause pause(pData);
     DialogBoxParamW(pData->hInstance, MAKEINTRESOURCEW(108), pData->hwndDocklet, ConfigureDocklet,
                     reinterpret_cast<LPARAM>(pData));
@@ -110,6 +118,7 @@ void __stdcall OnConfigure(_DOCKLET_DATA* pData) {
 INT_PTR __stdcall OnAbout(_DOCKLET_DATA* pData) {
     if (!pData) return 0;
     GUARD_BEGIN
+    DockletRef ref(pData);
     return DialogBoxParamW(pData->hInstance, MAKEINTRESOURCEW(102), pData->hwndDocklet, AboutDocklet, 0);
     GUARD_END(return 0)
 }

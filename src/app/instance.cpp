@@ -71,6 +71,14 @@ void UnregisterClasses(HINSTANCE hInstance) {
     }
 }
 
+// The folder of the dock's settings file (empty without one): where state files go
+// when the local application data folder cannot take them.
+std::wstring FolderOfFile(const char* szFile) {
+    std::wstring path = szFile ? WideFromAnsi(szFile) : std::wstring();
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
 // False when the window classes could not be registered; may throw when memory runs
 // out. Either way the caller destroys the partly built instance.
 bool StartInstance(_DOCKLET_DATA* pData, HWND hwndDocklet, HINSTANCE hInstance, const char* szFile,
@@ -88,7 +96,12 @@ bool StartInstance(_DOCKLET_DATA* pData, HWND hwndDocklet, HINSTANCE hInstance, 
                                             ThisModule(), nullptr));
     if (pData->hwndNotify)
         SetWindowLongPtrW(pData->hwndNotify.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pData));
-    LoadSettings(pData, szFile, szSection);
+    // The host names its file and section in its code page; they are wide from here on.
+    if (szFile && szSection)
+        LoadSettings(pData, WideFromAnsi(szFile).c_str(), WideFromAnsi(szSection).c_str());
+    else
+        LoadSettings(pData, nullptr, nullptr);
+    pData->settingsFolder = FolderOfFile(szFile);
     int iStatus = 0;
     pData->bGdiplusStarted = StartGdiplus(&iStatus);
     if (!pData->bGdiplusStarted) {

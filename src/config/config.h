@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 #include <prsht.h>
+#include <string>
 #include "core/docklet.h"
 
 #define SHEET_CANCELLED 3
@@ -41,8 +42,9 @@ struct SheetContext {
 // Released with ReleaseWorkingCopy. Null when memory runs out.
 _DOCKLET_DATA* MakeWorkingCopy(const _DOCKLET_DATA* pLive);
 void ReleaseWorkingCopy(_DOCKLET_DATA* pWork);
-// The edited settings go from the copy to pDst: the General, Font, Icons, Headlines and
-// Profiles fields in that order; bIntoCopy also copies the host window and the module.
+// The edited settings go from pSrc to pDst: every setting the sheet edits (the settings
+// table marks them), then the profile count, the current profile and the list of the same
+// profile records; bIntoCopy also copies the host window and the module.
 void CopySheetFields(_DOCKLET_DATA* pDst, const _DOCKLET_DATA* pSrc, bool bIntoCopy);
 // Hands the committed working copy over to the live instance and shows it on the dock.
 void HandOverWorkingCopy(_DOCKLET_DATA* pLive, SheetContext* pContext);
@@ -107,6 +109,12 @@ unsigned int InfoValueFromChoices(const bool abChecked[4], bool bHide);
 // 1, 2 or 4 for the first checked action choice (viewer, browser, application), else 0.
 unsigned int ItemActionFromChoices(bool bViewer, bool bBrowser, bool bApplication);
 
+// ---- Headlines page ----
+// What the page says next to the period of checks when the active feed's own rule
+// (minutes, 0: none) makes them rarer: "This feed asks for at most one check every 2
+// hours."; empty otherwise.
+std::wstring FeedRuleNote(int iRefreshMinutes, int iFeedRuleMinutes);
+
 // ---- Font page ----
 // The opacity 0..255 as a whole percentage (255 -> 100, 100 -> 39).
 int OpacityPercent(BYTE bAlpha);
@@ -148,14 +156,26 @@ void CloseProfileEditor();
 // The suggested backup file: the host's root folder, the docklet's relative folder
 // without its leading ".\" and szFileName, at most 260 characters.
 void BuildBackupPath(HWND hwndDocklet, const wchar_t* szFileName, wchar_t* szPathOut, size_t cchPathOut);
-// The file dialog offers the INI format (first, selected) and OPML subscription lists.
-// Both return 1 when a file was written (loaded), 0 when the user chose none or it
-// failed (the failure is reported).
+// The name offered in the Save As dialog once a filter is chosen: a name ending in
+// ".ini" or ".opml" takes the filter's extension; any other name stays as it is.
+std::wstring BackupNameForFilter(const wchar_t* szName, bool bOpml);
+// Back Up asks for a file in a Save As dialog (INI first and selected, or OPML); the
+// format follows the chosen name: "*.opml" is a subscription list, anything else an INI
+// backup. 1 when a file was written; 0 when the user chose none, or when it failed,
+// which the message function has said.
 int BackupProfiles(_DOCKLET_DATA* pData, HWND hwndOwner, const wchar_t* szFileName);
-// An INI file replaces the settings and profiles. With pRetired (the settings sheet's
+// The same without the dialog, into szPath.
+int BackupProfilesTo(_DOCKLET_DATA* pData, HWND hwndOwner, const wchar_t* szPath);
+// Restore asks for an existing file, then asks the user, naming what it does with it.
+// An INI backup replaces the settings and profiles. With pRetired (the settings sheet's
 // working copy) the old profile records are kept there and nothing is started; without
 // it they are released and the active profile is applied, which starts a refresh.
-// An OPML list (or any XML file) only adds its feeds as new profiles after the others
-// and gives RESTORE_ADDED.
+// An OPML list (or any XML file) only adds its feeds as new profiles after the others,
+// skipping addresses already in the list and stopping at MAX_PROFILES, and gives
+// RESTORE_ADDED. 0 when nothing changed: cancelled, or a failure that the message
+// function has said (a file that cannot be read or holds no backup changes nothing).
 #define RESTORE_ADDED 2
 int RestoreProfiles(_DOCKLET_DATA* pData, HWND hwndOwner, const wchar_t* szFileName, ProfileList* pRetired = nullptr);
+// The same without the dialog and the question, from szPath.
+int RestoreProfilesFrom(_DOCKLET_DATA* pData, HWND hwndOwner, const wchar_t* szPath,
+                        ProfileList* pRetired = nullptr);

@@ -2,11 +2,14 @@
 #include <cstring>
 #include <cwchar>
 #include <utility>
+#include "core/files.h"
 #include "core/message.h"
+#include "core/u16.h"
 #include "core/unique.h"
 #include "feed/charset.h"
 #include "feed/discovery.h"
 #include "feed/xmlcom.h"
+#include "text/oneline.h"
 
 using qm::ComPtr;
 using qm::UniqueBstr;
@@ -25,28 +28,15 @@ const IID IID_SAXAttributes = {0xF078ABE1, 0x45D2, 0x4832, {0x91, 0xEA, 0x44, 0x
 // A subscription list larger than this is not read.
 const DWORD c_cbMaxFile = 32u * 1024 * 1024;
 
-bool ReadWholeFile(const wchar_t* szPath, std::string& bytes, std::wstring& error) {
-    qm::UniqueFileHandle hFile(CreateFileW(szPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!hFile) {
-        error = FormatMessageText(L"Quillmere cannot read %s (%d).", szPath,
-                       static_cast<long>(HRESULT_FROM_WIN32(GetLastError())));
-        return false;
-    }
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(hFile.get(), &size) || size.QuadPart > c_cbMaxFile) {
+bool ReadListFile(const wchar_t* szPath, std::string& bytes, std::wstring& error) {
+    DWORD dwError = 0;
+    if (ReadWholeFile(szPath, bytes, c_cbMaxFile, &dwError)) return true;
+    if (dwError == ERROR_FILE_TOO_LARGE)
         error = FormatMessageText(L"%s is too large for a subscription list.", szPath);
-        return false;
-    }
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD cbRead = 0;
-    if (!bytes.empty() && (!ReadFile(hFile.get(), &bytes[0], static_cast<DWORD>(bytes.size()), &cbRead, nullptr) ||
-                           cbRead != bytes.size())) {
+    else
         error = FormatMessageText(L"Quillmere cannot read %s (%d).", szPath,
-                       static_cast<long>(HRESULT_FROM_WIN32(GetLastError())));
-        return false;
-    }
-    return true;
+                                  static_cast<long>(HRESULT_FROM_WIN32(dwError)));
+    return false;
 }
 
 // Whether the bytes start with '<' after byte-order marks, zero bytes and white space:
@@ -108,15 +98,9 @@ bool LoadDocument(const std::string& bytes, const wchar_t* szPath, ComPtr<IXMLDO
     return false;
 }
 
-// Control characters become spaces (they cannot stand in a settings file or in XML),
-// white space around the text goes.
+// A title on one line, without white space around it, at most 500 characters.
 std::wstring CleanTitle(const wchar_t* sz) {
-    std::wstring title(sz ? sz : L"");
-    for (wchar_t& c : title)
-        if (c < L' ' || c == 0x7F) c = L' ';
-    size_t first = title.find_first_not_of(L' ');
-    if (first == std::wstring::npos) return std::wstring();
-    title = title.substr(first, title.find_last_not_of(L' ') - first + 1);
+    std::wstring title = AsWide(TrimmedOneLine(AsU16(sz ? sz : L"")));
     if (title.size() > 500) title.resize(500);
     return title;
 }
@@ -215,7 +199,7 @@ std::wstring XmlSafe(const wchar_t* sz) {
     std::wstring out(sz ? sz : L"");
     for (size_t i = 0; i < out.size(); ++i) {
         wchar_t c = out[i];
-        if (c < L' ' || c == 0x7F) {
+        if (IsControlUnit(static_cast<char16_t>(c))) {
             out[i] = L' ';
         } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < out.size() && out[i + 1] >= 0xDC00 && out[i + 1] <= 0xDFFF) {
             ++i;
@@ -327,22 +311,13 @@ void BuildOpml(const wchar_t* szTitle, const ProfileList& profiles, unsigned int
     GlobalUnlock(hGlobal);
 }
 
-bool WriteWholeFile(const wchar_t* szPath, const std::string& bytes) {
-    qm::UniqueFileHandle hFile(
-        CreateFileW(szPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!hFile) return false;
-    DWORD cbWritten = 0;
-    return WriteFile(hFile.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &cbWritten, nullptr) &&
-           cbWritten == bytes.size() && FlushFileBuffers(hFile.get());
-}
-
 }  // namespace
 
 bool ReadOpmlFile(const wchar_t* szPath, OpmlList& list, std::wstring& error) {
     list = OpmlList();
     error.clear();
     std::string bytes;
-    if (!ReadWholeFile(szPath, bytes, error)) return false;
+    if (!ReadListFile(szPath, bytes, error)) return false;
     if (!StartsWithMarkup(bytes)) {
         error = FormatMessageText(L"%s is not an OPML subscription list.", szPath);
         return false;
@@ -397,15 +372,10 @@ bool WriteOpmlFile(const wchar_t* szPath, const wchar_t* szTitle, const ProfileL
         return false;
     }
     // A file that is there already is replaced only by a complete one.
-    std::wstring temp = std::wstring(szPath) + L".tmp";
-    bool bViaTemp = temp.size() < MAX_PATH;
-    if (bViaTemp ? WriteWholeFile(temp.c_str(), bytes) &&
-                       MoveFileExW(temp.c_str(), szPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-                 : WriteWholeFile(szPath, bytes))
-        return true;
+    DWORD dwError = 0;
+    if (ReplaceWholeFile(szPath, bytes, &dwError)) return true;
     error = FormatMessageText(L"Quillmere cannot write the subscription list %s (%d).", szPath,
-                   static_cast<long>(HRESULT_FROM_WIN32(GetLastError())));
-    if (bViaTemp) DeleteFileW(temp.c_str());
+                              static_cast<long>(HRESULT_FROM_WIN32(dwError)));
     return false;
 }
 

@@ -47,6 +47,11 @@ bool RunEditor(HWND hPage, _DOCKLET_DATA* pWork, _PROFILE_DATA* pProfile, int iA
 
 void Add(HWND hPage, SheetContext* pContext) {
     _DOCKLET_DATA* pWork = pContext->pWork;
+    if (pWork->profiles.GetCount() >= MAX_PROFILES) {
+        ReportMessageF(hPage, L"The list holds %d profiles, the most it can. Delete one to add another.",
+                       MAX_PROFILES);
+        return;
+    }
     _PROFILE_DATA* pProfile = NewProfile();
     if (!pProfile) return;
     CopyText(pProfile->szBackgroundImage, 270, L"background.png");
@@ -126,11 +131,7 @@ void Move(HWND hPage, SheetContext* pContext, bool bUp) {
 }
 
 void Restore(HWND hPage, SheetContext* pContext) {
-    if (ReportMessageCaption(hPage,
-                             L"Restoring profiles overwrites all currently configured profiles, this action can not "
-                             L"be undone.\r\n Are you sure?",
-                             L"Restore Profiles", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
-        return;
+    // The question comes once the file is chosen: it says what the restore does with it.
     // A subscription list only added profiles to the working copy; the hand-over
     // treats them as it treats added ones.
     if (RestoreProfiles(pContext->pWork, hPage, c_szBackupFile, &pContext->retired) == 1) pContext->bRestored = true;

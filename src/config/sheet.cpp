@@ -9,6 +9,7 @@
 #include "core/host.h"
 #include "core/record.h"
 #include "core/settings.h"
+#include "feed/itemstate.h"
 #include "presentation/icon.h"
 #include "presentation/profile.h"
 #include "resources/config_ids.h"
@@ -32,6 +33,21 @@ bool Lists(const ProfileList& list, const _PROFILE_DATA* pProfile) {
     for (unsigned int i = 0; i < list.GetCount(); ++i)
         if (list.GetAt(i) == pProfile) return true;
     return false;
+}
+
+// The addresses of the profiles taken out of the list (deleted, or replaced by a
+// restore) that no profile of the committed list still has.
+std::vector<std::wstring> FeedsOfRemovedProfiles(const ProfileList& retired, const ProfileList& kept) {
+    std::vector<std::wstring> urls;
+    for (unsigned int i = 0; i < retired.GetCount(); ++i) {
+        const _PROFILE_DATA* pProfile = retired.GetAt(i);
+        if (!pProfile || !pProfile->szURL[0] || Lists(kept, pProfile)) continue;
+        bool bKept = false;
+        for (unsigned int k = 0; k < kept.GetCount() && !bKept; ++k)
+            bKept = kept.GetAt(k) && wcscmp(kept.GetAt(k)->szURL, pProfile->szURL) == 0;
+        if (!bKept) urls.push_back(pProfile->szURL);
+    }
+    return urls;
 }
 
 void RunSheetFor(HWND hPlaceholder, _DOCKLET_DATA* pLive) {
@@ -92,32 +108,7 @@ void CopySheetFields(_DOCKLET_DATA* pDst, const _DOCKLET_DATA* pSrc, bool bIntoC
         pDst->hwndDocklet = pSrc->hwndDocklet;
         pDst->hInstance = pSrc->hInstance;
     }
-    CopyText(pDst->szTitle, 500, pSrc->szTitle);
-    pDst->iDockletInfo = pSrc->iDockletInfo;
-    pDst->iLabelInfo = pSrc->iLabelInfo;
-
-    CopyText(pDst->szFontName, 32, pSrc->szFontName);
-    pDst->iFontSize = pSrc->iFontSize;
-    pDst->crFontColor = pSrc->crFontColor;
-    pDst->bFontAlpha = pSrc->bFontAlpha;
-    pDst->crBackgroundColor = pSrc->crBackgroundColor;
-    pDst->bBackgroundAlpha = pSrc->bBackgroundAlpha;
-    pDst->bFramedBackground = pSrc->bFramedBackground;
-    pDst->bRoundedCorners = pSrc->bRoundedCorners;
-
-    CopyText(pDst->szImagesFolder, 270, pSrc->szImagesFolder);
-    CopyText(pDst->szBackgroundImage, 270, pSrc->szBackgroundImage);
-    CopyText(pDst->szMenuIcon, 270, pSrc->szMenuIcon);
-
-    pDst->iItemAction = pSrc->iItemAction;
-    pDst->bSavePos = pSrc->bSavePos;
-    CopyText(pDst->szApplication, 270, pSrc->szApplication);
-
-    pDst->bCycleItems = pSrc->bCycleItems;
-    pDst->iCycleSeconds = pSrc->iCycleSeconds;
-    pDst->iCycleCount = pSrc->iCycleCount;
-    pDst->bNotifyNew = pSrc->bNotifyNew;
-
+    CopySheetSettings(pDst, pSrc);
     pDst->iProfileCount = pSrc->iProfileCount;
     pDst->iCurrentProfile = pSrc->iCurrentProfile;
     pDst->profiles = pSrc->profiles;
@@ -155,18 +146,26 @@ void HandOverWorkingCopy(_DOCKLET_DATA* pLive, SheetContext* pContext) {
     // be released, and the new one's items are fetched at once.
     const bool bNewProfile = pContext->bRestored || ActiveProfile(pLive) != ActiveProfile(pWork);
     if (bNewProfile) StopWorkers(pLive, c_dwStopWorkersWait);
+    const int iOldRefreshMinutes = pLive->iRefreshMinutes;
+    std::vector<std::wstring> removedFeeds;
     {
         // A refresh worker reads the profile list and the active profile under this
         // lock; it finds either the old list or the new one, never a released record.
         qm::ScopedLock lock(pLive->csState);
         CopySheetFields(pLive, pWork, false);
+        removedFeeds = FeedsOfRemovedProfiles(pContext->retired, pLive->profiles);
         ReleaseSheetProfiles(pContext, pLive->profiles);
         // Validators are sent only for the record whose answer the items are.
         if (!Lists(pLive->profiles, pLive->pItemsSource)) pLive->pItemsSource = nullptr;
     }
+    // A removed profile's state file goes with it (unless a remaining profile reads the
+    // same feed).
+    for (const std::wstring& url : removedFeeds) DeleteItemStateFile(url.c_str(), pLive->settingsFolder);
     if (bNewProfile) {
         ApplyCurrentProfile(pLive);
     } else {
+        // Another period of checks counts from now, not after the one under way.
+        if (pLive->iRefreshMinutes != iOldRefreshMinutes) ArmRefreshTimer(pLive);
         // The same profile: its pictures (or the docklet's), the menu picture made anew
         // only when a profile shows it or the docklet-wide menu icon changed.
         bool bKeepMenuPicture = !ActiveProfile(pLive) && _wcsicmp(szOldMenuIcon, pLive->szMenuIcon) == 0;

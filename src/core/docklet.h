@@ -2,17 +2,21 @@
 // feed items, with the constants every subsystem uses.
 #pragma once
 #include <windows.h>
+#include <cstdint>
 #include <string>
 #include <unordered_set>
+#include <vector>
 #include "core/dynarray.h"
 #include "core/unique.h"
 #include "core/worker.h"
+#include "text/refreshperiod.h"
 
-struct _HTTP_SESSION;  // the downloads' HTTP session (feed/http.h)
+struct _HTTP_SESSION;  // the downloads' HTTP session (feed/proxy.h)
 
 #define IDT_REFRESH 123240
+// The refresh period of the default "RefreshMinutes" (an hour), in ms.
 #define REFRESH_INTERVAL 3600000
-// The headline cycle's step, on the same window as the hourly refresh.
+// The headline cycle's step, on the same window as the refresh timer.
 #define IDT_CYCLE 123241
 
 // Limits and defaults of the headline cycle (settings "CycleSeconds", "CycleCount").
@@ -59,20 +63,27 @@ struct _PROFILE_DATA {
     wchar_t szETag[256];
     wchar_t szLastModified[64];
     wchar_t szValidatorsURL[2049];
+    // The least minutes between checks that the feed's last 200 asked for (<ttl>, the
+    // syndication module); 0 when it asked for nothing. Memory only, like the validators.
+    int iFeedRuleMinutes;
 };
 
 typedef AeDynArray<_RSSFEED_DATA*> FeedItemList;
 typedef AeDynArray<_PROFILE_DATA*> ProfileList;
 
-// Items as the new-item check knows them: each by its link, or by its title when it has
-// no link (feed/newitems.h).
-typedef std::unordered_set<std::wstring> ItemKeySet;
-// What the new-item check keeps from one successful refresh to the next.
+// Items as the new-item check knows them: each by a hash of its link, or of its title
+// when it has no link (feed/newitems.h).
+typedef std::unordered_set<uint64_t> ItemKeySet;
+// What the new-item check keeps from one successful refresh to the next, and across
+// restarts in the feed's state file (feed/itemstate.h).
 struct KnownItems {
     bool bKnown = false;  // keys holds the list of a successful refresh of url
+    // The address keys and marks belong to; set too once its state file has been read.
     std::wstring url;
     ItemKeySet keys;
-    ItemKeySet marked;  // items shown as new in the item menu until it is opened
+    std::vector<uint64_t> order;  // the keys in the list's order, at most as many as a state file holds
+    ItemKeySet marked;            // items shown as new until the item menu is opened
+    uint64_t ullRefreshed = 0;    // the last successful refresh, seconds since 1970
 };
 
 // The per-instance record. The fields up to iViewMode are the docklet's own state and
@@ -109,6 +120,7 @@ struct _DOCKLET_DATA {
     int iCycleSeconds = CYCLE_SECONDS_DEFAULT;     // "CycleSeconds"
     int iCycleCount = CYCLE_COUNT_DEFAULT;         // "CycleCount"
     int bNotifyNew = 1;                            // "NotifyNew"
+    int iRefreshMinutes = REFRESH_MINUTES_DEFAULT;  // "RefreshMinutes"
     volatile LONG bRefreshing = 0;
     volatile LONG bLoadingPage = 0;
     DockletWorker hRefreshThread;  // the refresh worker (thread and cancel event)
@@ -136,6 +148,13 @@ struct _DOCKLET_DATA {
     volatile LONG lItemsVersion = 0;
     // The previous list and the marks of the new-item check; under csState.
     KnownItems known;
+    // Held while the state file of the active feed is written, so two writers (the
+    // worker after a refresh, the item menu when it clears the marks) write in turn and
+    // the later state is the one left. Taken before csState, never inside it.
+    qm::CriticalSection csStateFile;
+    // The folder of the dock's settings file (empty when the host named none): where
+    // state files go when the local application data folder cannot take them.
+    std::wstring settingsFolder;
     // Menus and the settings of the instance that are open on the user-interface thread;
     // the headline cycle waits while any is (CyclePause).
     int iOpenUI = 0;
@@ -170,6 +189,8 @@ void CopyText(wchar_t* dst, size_t cch, const wchar_t* src);
 // 8-bit (process code page) to wide and back, cut to fit, always terminated.
 void AnsiToWide(wchar_t* dst, size_t cch, const char* src);
 void WideToAnsi(char* dst, size_t cb, const wchar_t* src);
+// 8-bit text in the process code page as a whole wide string (empty for null).
+std::wstring WideFromAnsi(const char* src);
 // s with its ASCII letters in lower case (names from the network compare this way).
 std::wstring AsciiLower(std::wstring s);
 // A name a server or a file gave, fit for a message: printable ASCII ('?' for anything

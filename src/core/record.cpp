@@ -1,8 +1,71 @@
 #include "core/record.h"
+#include <cstring>
 #include <new>
 #include "core/host.h"
 
 volatile DWORD g_dwLastTimerThread = 0;
+
+#ifdef QM_CHECK_FREED_RECORDS
+namespace {
+
+// The test build does not give a freed record's memory back at once: it fills it with
+// this byte and keeps the last few, and checks the fill whenever another record is freed
+// and when the module ends. A write into a record after its last reference went (a
+// reference taken too late, or given back too early) changes the fill, and the run ends
+// at once with exit code 3 and a line on the error output saying so.
+const unsigned char c_bFreedFill = 0xDD;
+const size_t c_cKeptFreed = 64;
+
+struct FreedRecords {
+    qm::CriticalSection cs;
+    void* apRecords[c_cKeptFreed] = {};
+    size_t iNext = 0;
+
+    static bool Intact(const void* p) {
+        const auto* pb = static_cast<const unsigned char*>(p);
+        for (size_t i = 0; i < sizeof(_DOCKLET_DATA); ++i)
+            if (pb[i] != c_bFreedFill) return false;
+        return true;
+    }
+    static void Fail() {
+        static const char c_szText[] = "quillmere: an instance record was written to after it was freed\n";
+        DWORD cb = 0;
+        WriteFile(GetStdHandle(STD_ERROR_HANDLE), c_szText, sizeof(c_szText) - 1, &cb, nullptr);
+        OutputDebugStringA(c_szText);
+        TerminateProcess(GetCurrentProcess(), 3);
+    }
+    void CheckAll() {
+        for (void* p : apRecords)
+            if (p && !Intact(p)) Fail();
+    }
+    void Keep(_DOCKLET_DATA* pData) {
+        pData->~_DOCKLET_DATA();
+        memset(static_cast<void*>(pData), c_bFreedFill, sizeof(_DOCKLET_DATA));
+        qm::ScopedLock lock(cs);
+        CheckAll();
+        if (void* pOldest = apRecords[iNext]) ::operator delete(pOldest);
+        apRecords[iNext] = pData;
+        iNext = (iNext + 1) % c_cKeptFreed;
+    }
+};
+
+// Never destroyed: a thread may free a record while the module ends.
+FreedRecords& Freed() {
+    static FreedRecords* s_pFreed = new FreedRecords();
+    return *s_pFreed;
+}
+
+// The last check, when the module ends (the DLL unloads, or the program exits).
+struct FinalCheck {
+    ~FinalCheck() {
+        FreedRecords& freed = Freed();
+        qm::ScopedLock lock(freed.cs);
+        freed.CheckAll();
+    }
+} g_finalCheck;
+
+}  // namespace
+#endif
 
 _DOCKLET_DATA* NewDockletRecord() {
     try {
@@ -17,7 +80,12 @@ void AddRefDocklet(_DOCKLET_DATA* pData) {
 }
 
 void ReleaseDocklet(_DOCKLET_DATA* pData) {
-    if (pData && InterlockedDecrement(&pData->lRefs) == 0) delete pData;
+    if (!pData || InterlockedDecrement(&pData->lRefs) != 0) return;
+#ifdef QM_CHECK_FREED_RECORDS
+    Freed().Keep(pData);
+#else
+    delete pData;
+#endif
 }
 
 bool ShouldStop(const _DOCKLET_DATA* pData, HANDLE hCancel) {
@@ -63,12 +131,12 @@ bool OnTimerThread(const _DOCKLET_DATA* pData) {
 }  // namespace
 
 UINT RefreshTimerPeriod(_DOCKLET_DATA* pData) {
-    DWORD dwBackOff;
-    {
-        qm::ScopedLock lock(pData->csState);
-        dwBackOff = pData->dwBackOffMs;
-    }
-    return dwBackOff > REFRESH_INTERVAL ? dwBackOff : REFRESH_INTERVAL;
+    qm::ScopedLock lock(pData->csState);
+    int iFeedRule = 0;
+    int i = pData->iCurrentProfile;
+    if (i >= 0 && static_cast<unsigned int>(i) < pData->profiles.GetCount() && pData->profiles.GetAt(i))
+        iFeedRule = pData->profiles.GetAt(i)->iFeedRuleMinutes;
+    return RefreshPeriodMs(pData->iRefreshMinutes, iFeedRule, pData->dwBackOffMs);
 }
 
 void ArmRefreshTimer(_DOCKLET_DATA* pData) {

@@ -46,8 +46,8 @@ private:
 // Asks for the record's state to be shown on the dock (pfnUpdateDisplay); never throws.
 void RequestDisplayUpdate(_DOCKLET_DATA* pData);
 
-// The period of the refresh timer: an hour, or longer when the last answer asked for
-// more time (dwBackOffMs).
+// The period of the refresh timer: the instance's "RefreshMinutes", or longer when the
+// active feed asks for less often or the last answer asked for more time (dwBackOffMs).
 UINT RefreshTimerPeriod(_DOCKLET_DATA* pData);
 // Arms the refresh timer on hwndDocklet with RefreshTimerPeriod. SetTimer needs the
 // window's own thread, so a call from another thread is posted to the user-interface

@@ -1,73 +1,198 @@
 #include "core/settings.h"
-#include "core/host.h"
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
+#include <iterator>
+#include <unordered_map>
+#include "core/host.h"
+#include "core/u16.h"
+#include "text/ascii.h"
+#include "text/ini.h"
 
 namespace {
 
-void ReadText(const wchar_t* szSection, const wchar_t* szKey, const wchar_t* szDefault, wchar_t* szOut,
-              size_t cchOut, DWORD cchLimit, const wchar_t* szFile) {
-    wchar_t szValue[2048 + 1];
-    if (cchLimit > 2048) cchLimit = 2048;
-    GetPrivateProfileStringW(szSection, szKey, szDefault, szValue, cchLimit + 1, szFile);
-    szValue[cchLimit] = 0;
-    CopyText(szOut, cchOut, szValue);
+// How a setting's value is read and written. Numbers are written in signed decimal and
+// read as _wtoi reads them from at most 19 characters (text without digits reads as 0);
+// a row with a range reads past the range of int and is clamped into the range.
+enum SettingKind {
+    SETTING_TEXT,    // fixed array of wchar_t, read up to cchReadLimit characters
+    SETTING_NUMBER,  // signed 32-bit
+    SETTING_BITS,    // unsigned 32-bit bit set
+    SETTING_COLOUR,  // COLORREF 0x00BBGGRR
+    SETTING_ALPHA,   // 8-bit opacity; only the low 8 bits of the number are kept
+    SETTING_FLAG,    // 0 or 1: the number 1 reads as 1, anything else as 0
+};
+
+// One setting: its key, the field of the record that holds it, its kind, its default
+// (as the text a missing key reads as) and its limits.
+template <typename Record>
+struct SettingRow {
+    const wchar_t* szKey;
+    SettingKind kind;
+    void* (*pfnField)(Record* p);
+    size_t cbField;
+    const wchar_t* szDefault;
+    size_t cchReadLimit;  // text: characters read, at most the field's capacity less one
+    int iMin, iMax;       // numbers: the range values are clamped to, when iMin < iMax
+    bool bSheet;          // the settings sheet edits it (copied into and out of its copy)
+};
+
+#define DOCKLET_FIELD(f) [](_DOCKLET_DATA* p) -> void* { return &p->f; }, sizeof(_DOCKLET_DATA::f)
+#define PROFILE_FIELD(f) [](_PROFILE_DATA* p) -> void* { return &p->f; }, sizeof(_PROFILE_DATA::f)
+
+// Every setting of the icon, in the order the section holds them. The keys, defaults
+// and limits are those of every settings file written so far ("DRodundedCorners" is
+// spelt as it always was). "Profiles" and "CurrentProfile" follow these rows, then the
+// keys of each profile.
+const SettingRow<_DOCKLET_DATA> c_settings[] = {
+    {L"Title", SETTING_TEXT, DOCKLET_FIELD(szTitle), L"Quillmere", 259, 0, 0, true},
+    {L"ImagesFolder", SETTING_TEXT, DOCKLET_FIELD(szImagesFolder), L"icons", 259, 0, 0, true},
+    {L"BackgroundImage", SETTING_TEXT, DOCKLET_FIELD(szBackgroundImage), L"background.png", 259, 0, 0, true},
+    {L"IconMenu", SETTING_TEXT, DOCKLET_FIELD(szMenuIcon), L"menu.png", 259, 0, 0, true},
+    {L"DockletData", SETTING_BITS, DOCKLET_FIELD(iDockletInfo), L"4", 0, 0, 0, true},
+    {L"LabelData", SETTING_BITS, DOCKLET_FIELD(iLabelInfo), L"16", 0, 0, 0, true},
+    {L"DFontName", SETTING_TEXT, DOCKLET_FIELD(szFontName), L"Tahoma", 31, 0, 0, true},
+    {L"DFontSize", SETTING_NUMBER, DOCKLET_FIELD(iFontSize), L"11", 0, 0, 0, true},
+    {L"DFontColor", SETTING_COLOUR, DOCKLET_FIELD(crFontColor), L"16777215", 0, 0, 0, true},
+    {L"DFontAlpha", SETTING_ALPHA, DOCKLET_FIELD(bFontAlpha), L"255", 0, 0, 0, true},
+    {L"DBackgroundColor", SETTING_COLOUR, DOCKLET_FIELD(crBackgroundColor), L"0", 0, 0, 0, true},
+    {L"DBackgroundAlpha", SETTING_ALPHA, DOCKLET_FIELD(bBackgroundAlpha), L"100", 0, 0, 0, true},
+    {L"DBackgroundFrame", SETTING_FLAG, DOCKLET_FIELD(bFramedBackground), L"1", 0, 0, 0, true},
+    {L"DRodundedCorners", SETTING_FLAG, DOCKLET_FIELD(bRoundedCorners), L"1", 0, 0, 0, true},
+    {L"PosX", SETTING_NUMBER, DOCKLET_FIELD(iPosX), L"-1", 0, 0, 0, false},
+    {L"PosY", SETTING_NUMBER, DOCKLET_FIELD(iPosY), L"-1", 0, 0, 0, false},
+    {L"Width", SETTING_NUMBER, DOCKLET_FIELD(iWidth), L"450", 0, 0, 0, false},
+    {L"Height", SETTING_NUMBER, DOCKLET_FIELD(iHeight), L"300", 0, 0, 0, false},
+    {L"ItemAction", SETTING_BITS, DOCKLET_FIELD(iItemAction), L"1", 0, 0, 0, true},
+    {L"SavePos", SETTING_FLAG, DOCKLET_FIELD(bSavePos), L"0", 0, 0, 0, true},
+    {L"Application", SETTING_TEXT, DOCKLET_FIELD(szApplication), L"", 259, 0, 0, true},
+    {L"CycleItems", SETTING_FLAG, DOCKLET_FIELD(bCycleItems), L"0", 0, 0, 0, true},
+    {L"CycleSeconds", SETTING_NUMBER, DOCKLET_FIELD(iCycleSeconds), L"8", 0, CYCLE_SECONDS_MIN, CYCLE_SECONDS_MAX,
+     true},
+    {L"CycleCount", SETTING_NUMBER, DOCKLET_FIELD(iCycleCount), L"10", 0, CYCLE_COUNT_MIN, CYCLE_COUNT_MAX, true},
+    {L"NotifyNew", SETTING_FLAG, DOCKLET_FIELD(bNotifyNew), L"1", 0, 0, 0, true},
+    {L"RefreshMinutes", SETTING_NUMBER, DOCKLET_FIELD(iRefreshMinutes), L"60", 0, REFRESH_MINUTES_MIN,
+     REFRESH_MINUTES_MAX, true},
+};
+
+const wchar_t c_szProfilesKey[] = L"Profiles";
+const wchar_t c_szCurrentProfileKey[] = L"CurrentProfile";
+
+// The keys of profile i: the pattern with %d replaced by i (A0-RssFeedURL, ...).
+const SettingRow<_PROFILE_DATA> c_profileSettings[] = {
+    {L"A%d-RssFeedURL", SETTING_TEXT, PROFILE_FIELD(szURL), L"", 2047, 0, 0, true},
+    {L"A%d-RssFeedTitle", SETTING_TEXT, PROFILE_FIELD(szTitle), L"", 499, 0, 0, true},
+    {L"A%d-szBackgroundImage", SETTING_TEXT, PROFILE_FIELD(szBackgroundImage), L"background.png", 259, 0, 0, true},
+    {L"A%d-IconMenu", SETTING_TEXT, PROFILE_FIELD(szMenuIcon), L"menu.png", 259, 0, 0, true},
+};
+
+#undef DOCKLET_FIELD
+#undef PROFILE_FIELD
+
+template <typename Record>
+void SetFromText(const SettingRow<Record>& row, Record* pRecord, std::u16string_view value) {
+    void* pField = row.pfnField(pRecord);
+    if (row.kind == SETTING_TEXT) {
+        std::u16string text = IniValueAsRead(value, row.cchReadLimit);
+        CopyText(static_cast<wchar_t*>(pField), row.cbField / sizeof(wchar_t), AsWideView(text).data());
+        return;
+    }
+    const std::u16string digits = IniValueAsRead(value, 19);
+    const wchar_t* szDigits = reinterpret_cast<const wchar_t*>(digits.c_str());
+    int iValue;
+    if (row.iMin < row.iMax) {
+        long long llValue = _wcstoi64(szDigits, nullptr, 10);
+        iValue = llValue < row.iMin ? row.iMin : llValue > row.iMax ? row.iMax : static_cast<int>(llValue);
+    } else {
+        iValue = _wtoi(szDigits);
+    }
+    if (row.kind == SETTING_FLAG) iValue = iValue == 1 ? 1 : 0;
+    if (row.cbField == sizeof(BYTE)) {
+        *static_cast<BYTE*>(pField) = static_cast<BYTE>(iValue);
+    } else {
+        static_assert(sizeof(int) == sizeof(COLORREF) && sizeof(int) == sizeof(unsigned int), "32-bit fields");
+        memcpy(pField, &iValue, sizeof(int));
+    }
 }
 
-int ReadInt(const wchar_t* szSection, const wchar_t* szKey, const wchar_t* szDefault, const wchar_t* szFile) {
-    wchar_t szValue[20];
-    GetPrivateProfileStringW(szSection, szKey, szDefault, szValue, 20, szFile);
-    szValue[19] = 0;
-    return _wtoi(szValue);
+template <typename Record>
+std::wstring TextOf(const SettingRow<Record>& row, const Record* pRecord) {
+    const void* pField = row.pfnField(const_cast<Record*>(pRecord));
+    if (row.kind == SETTING_TEXT) {
+        const auto* sz = static_cast<const wchar_t*>(pField);
+        return std::wstring(sz, wcsnlen(sz, row.cbField / sizeof(wchar_t)));
+    }
+    int iValue = 0;
+    if (row.cbField == sizeof(BYTE))
+        iValue = *static_cast<const BYTE*>(pField);
+    else
+        memcpy(&iValue, pField, sizeof(int));
+    return std::to_wstring(iValue);
 }
 
-// A number clamped to iMin..iMax. Text without digits reads as 0, and digits beyond
-// the range of int are clamped too rather than wrapped.
-int ReadClamped(const wchar_t* szSection, const wchar_t* szKey, const wchar_t* szDefault, int iMin, int iMax,
-                const wchar_t* szFile) {
-    wchar_t szValue[20];
-    GetPrivateProfileStringW(szSection, szKey, szDefault, szValue, 20, szFile);
-    szValue[19] = 0;
-    long long llValue = _wcstoi64(szValue, nullptr, 10);
-    if (llValue < iMin) return iMin;
-    if (llValue > iMax) return iMax;
-    return static_cast<int>(llValue);
+template <typename Record>
+void CopyRow(const SettingRow<Record>& row, Record* pDst, const Record* pSrc) {
+    void* pTo = row.pfnField(pDst);
+    const void* pFrom = row.pfnField(const_cast<Record*>(pSrc));
+    if (row.kind == SETTING_TEXT)
+        CopyText(static_cast<wchar_t*>(pTo), row.cbField / sizeof(wchar_t), static_cast<const wchar_t*>(pFrom));
+    else
+        memcpy(pTo, pFrom, row.cbField);
 }
 
-int ReadFlag(const wchar_t* szSection, const wchar_t* szKey, const wchar_t* szDefault, const wchar_t* szFile) {
-    return ReadInt(szSection, szKey, szDefault, szFile) == 1 ? 1 : 0;
+std::wstring ProfileKey(const SettingRow<_PROFILE_DATA>& row, unsigned int i) {
+    wchar_t szKey[64];
+    swprintf(szKey, 64, row.szKey, static_cast<int>(i));
+    return szKey;
 }
 
-void WriteText(const wchar_t* szSection, const wchar_t* szKey, const wchar_t* szValue, const wchar_t* szFile) {
-    WritePrivateProfileStringW(szSection, szKey, szValue, szFile);
+// The section's values by key in lower case; the first line of a key counts, as the
+// platform reads it, and a line without '=' makes its key read as missing.
+class SectionLookup {
+public:
+    explicit SectionLookup(const IniSection& section) {
+        m_values.reserve(section.entries.size());
+        for (const IniEntry& entry : section.entries)
+            m_values.emplace(AsciiLower(entry.name), entry.bHasValue ? &entry.value : nullptr);
+    }
+    const std::wstring* Find(const std::wstring& key) const {
+        auto it = m_values.find(AsciiLower(key));
+        return it == m_values.end() ? nullptr : it->second;
+    }
+    template <typename Record>
+    void Read(const SettingRow<Record>& row, Record* pRecord, const std::wstring& key) const {
+        const std::wstring* pValue = Find(key);
+        SetFromText(row, pRecord, pValue ? AsU16(*pValue) : AsU16(row.szDefault));
+    }
+
+private:
+    std::unordered_map<std::wstring, const std::wstring*> m_values;
+};
+
+int ReadNumber(const SectionLookup& lookup, const wchar_t* szKey, const wchar_t* szDefault) {
+    const std::wstring* pValue = lookup.Find(szKey);
+    std::u16string digits = IniValueAsRead(pValue ? AsU16(*pValue) : AsU16(szDefault), 19);
+    return _wtoi(reinterpret_cast<const wchar_t*>(digits.c_str()));
 }
 
-void SetDefaults(_DOCKLET_DATA* pData) {
-    CopyText(pData->szTitle, 500, L"Quillmere");
-    CopyText(pData->szImagesFolder, 270, L"icons");
-    CopyText(pData->szBackgroundImage, 270, L"background.png");
-    CopyText(pData->szMenuIcon, 270, L"menu.png");
-    pData->iDockletInfo = INFO_ITEM_TITLE;
-    pData->iLabelInfo = INFO_PROFILE_TITLE;
-    CopyText(pData->szFontName, 32, L"Tahoma");
-    pData->iFontSize = 11;
-    pData->crFontColor = 0xFFFFFF;
-    pData->bFontAlpha = 255;
-    pData->crBackgroundColor = 0;
-    pData->bBackgroundAlpha = 100;
-    pData->bFramedBackground = 1;
-    pData->bRoundedCorners = 1;
-    pData->iPosX = -1;
-    pData->iPosY = -1;
-    pData->iWidth = 450;
-    pData->iHeight = 300;
-    pData->iItemAction = ITEM_ACTION_VIEWER;
-    pData->bSavePos = 0;
-    pData->szApplication[0] = 0;
-    pData->bCycleItems = 0;
-    pData->iCycleSeconds = CYCLE_SECONDS_DEFAULT;
-    pData->iCycleCount = CYCLE_COUNT_DEFAULT;
-    pData->bNotifyNew = 1;
+// Whether a key of the section is one the docklet writes: a setting, the profile count
+// and current profile, or a key of a profile at any index in its decimal form (those
+// beyond the count are left from a longer list and go).
+bool IsOwnedKey(std::u16string_view name) {
+    for (const auto& row : c_settings)
+        if (AsciiEqualNoCase(name, AsU16(row.szKey))) return true;
+    if (AsciiEqualNoCase(name, AsU16(c_szProfilesKey)) || AsciiEqualNoCase(name, AsU16(c_szCurrentProfileKey)))
+        return true;
+    if (name.size() < 3 || (name[0] != u'A' && name[0] != u'a')) return false;
+    size_t cDigits = 0;
+    while (1 + cDigits < name.size() && name[1 + cDigits] >= u'0' && name[1 + cDigits] <= u'9') ++cDigits;
+    if (cDigits == 0 || cDigits > 9 || (cDigits > 1 && name[1] == u'0')) return false;
+    std::u16string_view suffix = name.substr(1 + cDigits);
+    for (const auto& row : c_profileSettings) {
+        std::u16string_view pattern = AsU16(row.szKey);
+        if (AsciiEqualNoCase(suffix, pattern.substr(pattern.find(u"%d") + 2))) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -88,139 +213,84 @@ void FreeProfiles(ProfileList& profiles) {
     profiles.RemoveAll();
 }
 
-void LoadSettings(_DOCKLET_DATA* pData, const char* szFile, const char* szSection) {
+void LoadSettings(_DOCKLET_DATA* pData, const wchar_t* szFile, const wchar_t* szSection) {
+    if (!pData) return;
+    IniSection section;
+    if (szFile && szSection) {
+        // A file that cannot be read reads as one without the section: the defaults.
+        if (!ReadIniSection(szFile, szSection, section, nullptr)) section = IniSection();
+    } else {
+        HostSetLabel(pData->hwndDocklet, "Quillmere");
+    }
+    LoadSettingsFromSection(pData, section);
+}
+
+void LoadSettingsFromSection(_DOCKLET_DATA* pData, const IniSection& section) {
     if (!pData) return;
     FreeProfiles(pData->profiles);
     pData->iProfileCount = 0;
-    if (szFile && szSection) {
-        wchar_t szF[260], szS[260];
-        AnsiToWide(szF, 260, szFile);
-        AnsiToWide(szS, 260, szSection);
-        ReadText(szS, L"Title", L"Quillmere", pData->szTitle, 500, 259, szF);
-        ReadText(szS, L"ImagesFolder", L"icons", pData->szImagesFolder, 270, 259, szF);
-        ReadText(szS, L"BackgroundImage", L"background.png", pData->szBackgroundImage, 270, 259, szF);
-        ReadText(szS, L"IconMenu", L"menu.png", pData->szMenuIcon, 270, 259, szF);
-        pData->iDockletInfo = static_cast<unsigned int>(ReadInt(szS, L"DockletData", L"4", szF));
-        pData->iLabelInfo = static_cast<unsigned int>(ReadInt(szS, L"LabelData", L"16", szF));
-        ReadText(szS, L"DFontName", L"Tahoma", pData->szFontName, 32, 31, szF);
-        pData->iFontSize = ReadInt(szS, L"DFontSize", L"11", szF);
-        pData->crFontColor = static_cast<COLORREF>(ReadInt(szS, L"DFontColor", L"16777215", szF));
-        pData->bFontAlpha = static_cast<BYTE>(ReadInt(szS, L"DFontAlpha", L"255", szF));
-        pData->crBackgroundColor = static_cast<COLORREF>(ReadInt(szS, L"DBackgroundColor", L"0", szF));
-        pData->bBackgroundAlpha = static_cast<BYTE>(ReadInt(szS, L"DBackgroundAlpha", L"100", szF));
-        pData->bFramedBackground = ReadFlag(szS, L"DBackgroundFrame", L"1", szF);
-        pData->bRoundedCorners = ReadFlag(szS, L"DRodundedCorners", L"1", szF);
-        pData->iPosX = ReadInt(szS, L"PosX", L"-1", szF);
-        pData->iPosY = ReadInt(szS, L"PosY", L"-1", szF);
-        pData->iWidth = ReadInt(szS, L"Width", L"450", szF);
-        pData->iHeight = ReadInt(szS, L"Height", L"300", szF);
-        pData->iItemAction = static_cast<unsigned int>(ReadInt(szS, L"ItemAction", L"1", szF));
-        pData->bSavePos = ReadFlag(szS, L"SavePos", L"0", szF);
-        ReadText(szS, L"Application", L"", pData->szApplication, 270, 259, szF);
-        pData->bCycleItems = ReadFlag(szS, L"CycleItems", L"0", szF);
-        pData->iCycleSeconds =
-            ReadClamped(szS, L"CycleSeconds", L"8", CYCLE_SECONDS_MIN, CYCLE_SECONDS_MAX, szF);
-        pData->iCycleCount = ReadClamped(szS, L"CycleCount", L"10", CYCLE_COUNT_MIN, CYCLE_COUNT_MAX, szF);
-        pData->bNotifyNew = ReadFlag(szS, L"NotifyNew", L"1", szF);
-        int iCount = ReadInt(szS, L"Profiles", L"0", szF);
-        int iCurrent = ReadInt(szS, L"CurrentProfile", L"-1", szF);
-        // A damaged count loads as no profiles; the current index must name a profile.
-        if (iCount < 0 || iCount > MAX_PROFILES) iCount = 0;
-        if (iCurrent < 0 || iCurrent >= iCount) iCurrent = -1;
-        // The profiles are read into a list of their own and put in place whole, so a
-        // failure half-way (memory) leaves no count with empty slots behind.
-        ProfileList loaded;
-        try {
-            for (int i = 0; i < iCount; ++i) {
-                _PROFILE_DATA* pProfile = NewProfile();
-                if (!pProfile) throw ProfileList::ALLOCATION_FAILED;
-                try {
-                    loaded.Add(pProfile);
-                } catch (...) {
-                    FreeProfile(pProfile);
-                    throw;
-                }
-                wchar_t szKey[64];
-                swprintf(szKey, 64, L"A%d-RssFeedURL", i);
-                ReadText(szS, szKey, L"", pProfile->szURL, 2049, 2047, szF);
-                swprintf(szKey, 64, L"A%d-RssFeedTitle", i);
-                ReadText(szS, szKey, L"", pProfile->szTitle, 501, 499, szF);
-                swprintf(szKey, 64, L"A%d-szBackgroundImage", i);
-                ReadText(szS, szKey, L"background.png", pProfile->szBackgroundImage, 270, 259, szF);
-                swprintf(szKey, 64, L"A%d-IconMenu", i);
-                ReadText(szS, szKey, L"menu.png", pProfile->szMenuIcon, 270, 259, szF);
-                pProfile->iFeedFormat = 0;
+    pData->iCurrentProfile = -1;
+    SectionLookup lookup(section);
+    for (const auto& row : c_settings) lookup.Read(row, pData, row.szKey);
+    int iCount = ReadNumber(lookup, c_szProfilesKey, L"0");
+    int iCurrent = ReadNumber(lookup, c_szCurrentProfileKey, L"-1");
+    // A negative count is damage and loads no profile; a count above the limit loads
+    // the first MAX_PROFILES. The current index must name a loaded profile.
+    if (iCount < 0) iCount = 0;
+    if (iCount > MAX_PROFILES) iCount = MAX_PROFILES;
+    if (iCurrent < 0 || iCurrent >= iCount) iCurrent = -1;
+    // The profiles are read into a list of their own and put in place whole, so a
+    // failure half-way (memory) leaves no count with empty slots behind.
+    ProfileList loaded;
+    try {
+        for (int i = 0; i < iCount; ++i) {
+            _PROFILE_DATA* pProfile = NewProfile();
+            if (!pProfile) throw ProfileList::ALLOCATION_FAILED;
+            try {
+                loaded.Add(pProfile);
+            } catch (...) {
+                FreeProfile(pProfile);
+                throw;
             }
-            pData->profiles = loaded;
-        } catch (...) {
-            FreeProfiles(loaded);
-            pData->profiles.RemoveAll();
-            pData->iCurrentProfile = -1;
-            throw;
+            for (const auto& row : c_profileSettings)
+                lookup.Read(row, pProfile, ProfileKey(row, static_cast<unsigned int>(i)));
+            pProfile->iFeedFormat = 0;
         }
-        pData->iProfileCount = static_cast<unsigned int>(iCount);
-        pData->iCurrentProfile = iCurrent;
-    } else {
-        HostSetLabel(pData->hwndDocklet, "Quillmere");
-        SetDefaults(pData);
+        pData->profiles = loaded;
+    } catch (...) {
+        FreeProfiles(loaded);
         pData->profiles.RemoveAll();
-        pData->iProfileCount = 0;
-        pData->iCurrentProfile = -1;
+        throw;
     }
+    pData->iProfileCount = static_cast<unsigned int>(iCount);
+    pData->iCurrentProfile = iCurrent;
     pData->items.RemoveAll();
 }
 
-BOOL WriteProfileInt(const wchar_t* szSection, const wchar_t* szKey, int iValue, const wchar_t* szFile) {
-    wchar_t szValue[16];
-    swprintf(szValue, 16, L"%d", iValue);
-    return WritePrivateProfileStringW(szSection, szKey, szValue, szFile);
+bool SaveSettings(const _DOCKLET_DATA* pData, const wchar_t* szFile, const wchar_t* szSection, DWORD* pdwError) {
+    if (!pData || !szFile || !szSection) {
+        if (pdwError) *pdwError = ERROR_INVALID_PARAMETER;
+        return false;
+    }
+    unsigned int nProfiles = pData->iProfileCount < pData->profiles.GetCount() ? pData->iProfileCount
+                                                                               : pData->profiles.GetCount();
+    std::vector<std::pair<std::wstring, std::wstring>> lines;
+    lines.reserve(std::size(c_settings) + 2 + nProfiles * std::size(c_profileSettings));
+    for (const auto& row : c_settings) lines.emplace_back(row.szKey, TextOf(row, pData));
+    lines.emplace_back(c_szProfilesKey, std::to_wstring(nProfiles));
+    lines.emplace_back(c_szCurrentProfileKey, std::to_wstring(pData->iCurrentProfile));
+    _PROFILE_DATA empty = {};
+    for (unsigned int i = 0; i < nProfiles; ++i) {
+        const _PROFILE_DATA* pProfile = pData->profiles.GetAt(i);
+        if (!pProfile) pProfile = &empty;
+        for (const auto& row : c_profileSettings) lines.emplace_back(ProfileKey(row, i), TextOf(row, pProfile));
+    }
+    return WriteIniSection(szFile, szSection, lines, IsOwnedKey, pdwError);
 }
 
-void SaveSettings(_DOCKLET_DATA* pData, const char* szFile, const char* szSection) {
-    if (!pData || !szFile || !szSection) return;
-    wchar_t szF[260], szS[260];
-    AnsiToWide(szF, 260, szFile);
-    AnsiToWide(szS, 260, szSection);
-    WriteText(szS, L"Title", pData->szTitle, szF);
-    WriteText(szS, L"ImagesFolder", pData->szImagesFolder, szF);
-    WriteText(szS, L"BackgroundImage", pData->szBackgroundImage, szF);
-    WriteText(szS, L"IconMenu", pData->szMenuIcon, szF);
-    WriteProfileInt(szS, L"DockletData", static_cast<int>(pData->iDockletInfo), szF);
-    WriteProfileInt(szS, L"LabelData", static_cast<int>(pData->iLabelInfo), szF);
-    WriteText(szS, L"DFontName", pData->szFontName, szF);
-    WriteProfileInt(szS, L"DFontSize", pData->iFontSize, szF);
-    WriteProfileInt(szS, L"DFontColor", static_cast<int>(pData->crFontColor), szF);
-    WriteProfileInt(szS, L"DFontAlpha", pData->bFontAlpha, szF);
-    WriteProfileInt(szS, L"DBackgroundColor", static_cast<int>(pData->crBackgroundColor), szF);
-    WriteProfileInt(szS, L"DBackgroundAlpha", pData->bBackgroundAlpha, szF);
-    WriteProfileInt(szS, L"DBackgroundFrame", pData->bFramedBackground, szF);
-    WriteProfileInt(szS, L"DRodundedCorners", pData->bRoundedCorners, szF);
-    WriteProfileInt(szS, L"PosX", pData->iPosX, szF);
-    WriteProfileInt(szS, L"PosY", pData->iPosY, szF);
-    WriteProfileInt(szS, L"Width", pData->iWidth, szF);
-    WriteProfileInt(szS, L"Height", pData->iHeight, szF);
-    WriteProfileInt(szS, L"ItemAction", static_cast<int>(pData->iItemAction), szF);
-    WriteProfileInt(szS, L"SavePos", pData->bSavePos, szF);
-    WriteText(szS, L"Application", pData->szApplication, szF);
-    WriteProfileInt(szS, L"CycleItems", pData->bCycleItems, szF);
-    WriteProfileInt(szS, L"CycleSeconds", pData->iCycleSeconds, szF);
-    WriteProfileInt(szS, L"CycleCount", pData->iCycleCount, szF);
-    WriteProfileInt(szS, L"NotifyNew", pData->bNotifyNew, szF);
-    WriteProfileInt(szS, L"Profiles", static_cast<int>(pData->iProfileCount), szF);
-    WriteProfileInt(szS, L"CurrentProfile", pData->iCurrentProfile, szF);
-    for (unsigned int i = 0; i < pData->iProfileCount && i < pData->profiles.GetCount(); ++i) {
-        const _PROFILE_DATA* pProfile = pData->profiles.GetAt(i);
-        if (!pProfile) continue;
-        wchar_t szKey[64];
-        swprintf(szKey, 64, L"A%d-RssFeedURL", static_cast<int>(i));
-        WriteText(szS, szKey, pProfile->szURL, szF);
-        swprintf(szKey, 64, L"A%d-RssFeedTitle", static_cast<int>(i));
-        WriteText(szS, szKey, pProfile->szTitle, szF);
-        swprintf(szKey, 64, L"A%d-szBackgroundImage", static_cast<int>(i));
-        WriteText(szS, szKey, pProfile->szBackgroundImage, szF);
-        swprintf(szKey, 64, L"A%d-IconMenu", static_cast<int>(i));
-        WriteText(szS, szKey, pProfile->szMenuIcon, szF);
-    }
+void CopySheetSettings(_DOCKLET_DATA* pDst, const _DOCKLET_DATA* pSrc) {
+    for (const auto& row : c_settings)
+        if (row.bSheet) CopyRow(row, pDst, pSrc);
 }
 
 void ResolveImagePath(wchar_t* szPath, size_t cchPath, const wchar_t* szDefault, const wchar_t* szImagesFolder,

@@ -24,6 +24,16 @@ void AnsiToWide(wchar_t* dst, size_t cch, const char* src) {
     delete[] tmp;
 }
 
+std::wstring WideFromAnsi(const char* src) {
+    if (!src || !*src) return std::wstring();
+    int n = MultiByteToWideChar(CP_ACP, 0, src, -1, nullptr, 0);
+    if (n <= 1) return std::wstring();
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, src, -1, &out[0], n);
+    out.resize(static_cast<size_t>(n - 1));
+    return out;
+}
+
 // Cuts at a character boundary, so a double-byte character is never split.
 void WideToAnsi(char* dst, size_t cb, const wchar_t* src) {
     if (!dst || cb == 0) return;

@@ -58,6 +58,7 @@ struct DestroyMenuDeleter { void operator()(HMENU h) const { DestroyMenu(h); } }
 struct DeleteDCDeleter { void operator()(HDC h) const { DeleteDC(h); } };
 struct FreeLibraryDeleter { void operator()(HMODULE h) const { FreeLibrary(h); } };
 struct SysFreeStringDeleter { void operator()(BSTR s) const { SysFreeString(s); } };
+struct SafeArrayDestroyDeleter { void operator()(SAFEARRAY* p) const { SafeArrayDestroy(p); } };
 struct DestroyWindowDeleter { void operator()(HWND h) const { DestroyWindow(h); } };
 // A file this process made and owns: its path (new wchar_t[]); releasing it deletes
 // the file and frees the path.
@@ -78,6 +79,7 @@ using UniqueMenu = UniqueHandle<HMENU, DestroyMenuDeleter>;
 using UniqueMemDC = UniqueHandle<HDC, DeleteDCDeleter>;
 using UniqueModule = UniqueHandle<HMODULE, FreeLibraryDeleter>;
 using UniqueBstr = UniqueHandle<BSTR, SysFreeStringDeleter>;
+using UniqueSafeArray = UniqueHandle<SAFEARRAY*, SafeArrayDestroyDeleter>;
 using UniqueWindow = UniqueHandle<HWND, DestroyWindowDeleter>;
 using UniqueOwnedFile = UniqueHandle<wchar_t*, DeleteFileDeleter>;
 

@@ -4,15 +4,30 @@
 
 namespace {
 
-// What a new thread receives; it owns the cancel event's duplicate and the references.
+// What a module thread receives.
+struct ModuleThreadStart {
+    void (*pfn)(void*);
+    void* pArg;
+    HMODULE hModule;
+};
+
+DWORD WINAPI ModuleThreadProc(void* pv) {
+    ModuleThreadStart start = *static_cast<ModuleThreadStart*>(pv);
+    delete static_cast<ModuleThreadStart*>(pv);
+    start.pfn(start.pArg);
+    FreeLibraryAndExitThread(start.hModule, 0);
+    return 0;
+}
+
+// What a worker's thread receives; it owns the cancel event's duplicate and the record's
+// reference.
 struct WorkerStart {
     _DOCKLET_DATA* pData;
     DockletWork pfnWork;
     HANDLE hCancel;
-    HMODULE hModule;
 };
 
-DWORD WINAPI WorkerThreadProc(void* pv) {
+void WorkerThread(void* pv) {
     WorkerStart start = *static_cast<WorkerStart*>(pv);
     delete static_cast<WorkerStart*>(pv);
     try {
@@ -22,10 +37,6 @@ DWORD WINAPI WorkerThreadProc(void* pv) {
     }
     CloseHandle(start.hCancel);
     ReleaseDocklet(start.pData);
-    // The thread holds this module, so a host that unloads the DLL after OnDestroy never
-    // pulls the code from under an abandoned thread.
-    FreeLibraryAndExitThread(start.hModule, 0);
-    return 0;
 }
 
 BOOL CALLBACK CloseThreadWindow(HWND hwnd, LPARAM) {
@@ -34,6 +45,28 @@ BOOL CALLBACK CloseThreadWindow(HWND hwnd, LPARAM) {
 }
 
 }  // namespace
+
+bool StartModuleThread(void (*pfn)(void* pArg), void* pArg, HANDLE* phThread) {
+    if (phThread) *phThread = nullptr;
+    HMODULE hModule = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ModuleThreadProc),
+                            &hModule))
+        return false;
+    qm::UniqueModule module(hModule);
+    auto* pStart = new (std::nothrow) ModuleThreadStart{pfn, pArg, hModule};
+    if (!pStart) return false;
+    HANDLE hThread = CreateThread(nullptr, 0, ModuleThreadProc, pStart, 0, nullptr);
+    if (!hThread) {
+        delete pStart;
+        return false;
+    }
+    module.release();  // the thread's now
+    if (phThread)
+        *phThread = hThread;
+    else
+        CloseHandle(hThread);
+    return true;
+}
 
 bool StartWorker(_DOCKLET_DATA* pData, DockletWorker& worker, DockletWork pfnWork) {
     worker.hThread.reset();
@@ -45,23 +78,17 @@ bool StartWorker(_DOCKLET_DATA* pData, DockletWorker& worker, DockletWork pfnWor
                          DUPLICATE_SAME_ACCESS))
         return false;
     qm::UniqueHandleNull threadCancel(hThreadCancel);
-    HMODULE hModule = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&WorkerThreadProc),
-                            &hModule))
-        return false;
-    qm::UniqueModule module(hModule);
-    auto* pStart = new (std::nothrow) WorkerStart{pData, pfnWork, threadCancel.get(), hModule};
+    auto* pStart = new (std::nothrow) WorkerStart{pData, pfnWork, threadCancel.get()};
     if (!pStart) return false;
     AddRefDocklet(pData);
-    HANDLE hThread = CreateThread(nullptr, 0, WorkerThreadProc, pStart, 0, nullptr);
-    if (!hThread) {
+    HANDLE hThread = nullptr;
+    if (!StartModuleThread(WorkerThread, pStart, &hThread)) {
         delete pStart;
         ReleaseDocklet(pData);
         return false;
     }
-    // The thread owns these now.
+    // The thread owns the event's duplicate now.
     threadCancel.release();
-    module.release();
     worker.hThread.reset(hThread);
     worker.hCancel = std::move(hCancel);
     return true;

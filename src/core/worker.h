@@ -16,6 +16,13 @@ struct DockletWorker {
     qm::UniqueHandleNull hCancel;
 };
 
+// Runs pfn(pArg) on a new thread that holds a reference on this module from before it
+// exists until its very last instruction (it ends in FreeLibraryAndExitThread), so a host
+// that unloads the DLL never pulls the code from under it. The thread's handle goes to
+// *phThread when asked for, else it is closed. False when no thread could be started
+// (pfn then never runs).
+bool StartModuleThread(void (*pfn)(void* pArg), void* pArg, HANDLE* phThread = nullptr);
+
 // A worker's body: runs on its own thread; hCancel is set when the owner wants it to
 // stop. Exceptions are caught around it.
 typedef void (*DockletWork)(_DOCKLET_DATA* pData, HANDLE hCancel);

@@ -1,22 +1,17 @@
 // Finding a feed from a web page's address: the page names its feeds in its head with
-// <link rel="alternate" type="application/rss+xml" href="...">. The page is read with a
-// small scan of the head's tags only; nothing of it is run or loaded.
+// <link rel="alternate" type="application/rss+xml" href="...">, which a small scan of the
+// head's tags finds (text/feedlink.h); nothing of the page is run or loaded.
 #pragma once
 #include <string>
 #include "core/docklet.h"
 #include "feed/download.h"
-
-// Whether a response is an HTML page: its media type is text/html or
-// application/xhtml+xml, or its text starts (after white space and comments) with an
-// HTML doctype or an <html> or <head> tag.
-bool IsHtmlResponse(const std::wstring& contentType, const std::wstring& text);
 
 // Whether url may be a profile's feed address: http or https with a host, no white
 // space or control characters, at most 2048 characters.
 bool IsFeedAddress(const std::wstring& url);
 
 // The address of the first RSS or Atom feed the page's head names, resolved against
-// szPageURL: only http and https addresses of at most 2048 characters that are not the
+// pageURL: only http and https addresses of at most 2048 characters that are not the
 // page itself count. False when the head names none.
 bool FindFeedLink(const std::wstring& html, const std::wstring& pageURL, std::wstring& feedURL);
 

@@ -2,16 +2,19 @@
 #include <winhttp.h>
 #include <cwchar>
 #include <string>
-#include "core/record.h"
 #include "core/message.h"
+#include "core/record.h"
+#include "core/u16.h"
 #include "feed/charset.h"
-#include "feed/discovery.h"
 #include "feed/http.h"
 #include "feed/parser.h"
+#include "feed/schedule.h"
+#include "text/feedlink.h"
+#include "text/header.h"
+#include "text/httpdate.h"
 
 using qm::ComPtr;
 using qm::FeedError;
-using qm::UniqueBstr;
 
 namespace {
 
@@ -21,9 +24,8 @@ volatile LONG g_dwTimeLimit = FEED_TIME_LIMIT_MS;
 // back stays a sane header).
 const size_t c_cchMaxETag = 255;
 const size_t c_cchMaxLastModified = 63;
-// The longest wait a Retry-After may ask for; beyond a year it is not a sincere request.
-const ULONGLONG c_ullMaxRetryAfterSeconds = 24ull * 60 * 60;
-const ULONGLONG c_ullNonsenseRetryAfterSeconds = 366ull * 24 * 60 * 60;
+// How much of a body is looked at to tell a web page from a feed.
+const size_t c_cbPageSniff = 65536;
 
 // Shows a step's message with its code and abandons the download with that code.
 [[noreturn]] void FailStep(const wchar_t* szFormat, HRESULT hr) {
@@ -37,86 +39,55 @@ const ULONGLONG c_ullNonsenseRetryAfterSeconds = 366ull * 24 * 60 * 60;
     throw FeedError{hr};
 }
 
-std::wstring Trimmed(const std::wstring& s) {
-    size_t first = s.find_first_not_of(L" \t");
-    if (first == std::wstring::npos) return std::wstring();
-    size_t last = s.find_last_not_of(L" \t");
-    return s.substr(first, last - first + 1);
-}
-
-// A header value we may keep and send back: printable ASCII of at most cchMax characters.
-bool IsKeepableValue(const std::wstring& value, size_t cchMax) {
-    if (value.empty() || value.size() > cchMax) return false;
-    for (wchar_t c : value)
-        if (c < 0x20 || c > 0x7E) return false;
-    return true;
-}
-
-// A content coding the platform decoded for us (it does so only where it also asked).
-bool IsDecodedCoding(_HTTP_SESSION* pSession, const std::wstring& coding) {
-    return HttpSessionDecompresses(pSession) && (coding == L"gzip" || coding == L"x-gzip" || coding == L"deflate");
-}
-
-ULONGLONG FileTimeSeconds(const FILETIME& ft) {
-    return ((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 10000000ull;
-}
-
-bool ParseDigits(const std::wstring& s, size_t at, size_t n, WORD* pValue) {
-    WORD value = 0;
-    for (size_t i = at; i < at + n; ++i) {
-        if (s[i] < L'0' || s[i] > L'9') return false;
-        value = static_cast<WORD>(value * 10 + (s[i] - L'0'));
+// A fetch that failed: the message of the step it failed at, then the download is
+// abandoned with its code. The time limit has no message of its own.
+[[noreturn]] void FailFetch(const HttpResult& result) {
+    switch (result.failedStep) {
+    case HTTP_STEP_CREATE: FailStep(L"pXMLHTTPReq.CreateInstance failed failed (%d)", result.hr);
+    case HTTP_STEP_OPEN: FailStep(L"pXMLHTTPReq->open failed failed (%d)", result.hr);
+    case HTTP_STEP_SEND: FailStep(L"pXMLHTTPReq->send failed (%d)", result.hr);
+    case HTTP_STEP_DECODE: FailStep(L"Invalid compressed response (%d)", result.hr);
+    case HTTP_STEP_TOO_LARGE: FailStep(L"Response larger than 64 MB (%d)", FEED_E_TOO_LARGE);
+    case HTTP_STEP_TIMEOUT: throw FeedError{FEED_E_TIMEOUT};
+    case HTTP_STEP_TRANSFER:
+    case HTTP_STEP_NONE: break;
     }
-    *pValue = value;
-    return true;
+    FailStep(L"pXMLHTTPReq->get_status failed (%d)", result.hr);
 }
 
-// An HTTP date in the form servers send ("Tue, 08 Dec 2026 12:00:00 GMT"); false for
-// anything else (the platform's parser takes almost any text for a date).
-bool ParseHttpDate(const std::wstring& s, FILETIME* pft) {
-    static const wchar_t c_szMonths[] = L"JanFebMarAprMayJunJulAugSepOctNovDec";
-    if (s.size() != 29 || s[3] != L',' || s[4] != L' ' || s[7] != L' ' || s[11] != L' ' || s[16] != L' ' ||
-        s[19] != L':' || s[22] != L':' || s.compare(25, 4, L" GMT") != 0)
-        return false;
-    SYSTEMTIME st = {};
-    const wchar_t* pMonth = wcsstr(c_szMonths, s.substr(8, 3).c_str());
-    if (!pMonth || (pMonth - c_szMonths) % 3 != 0) return false;
-    st.wMonth = static_cast<WORD>((pMonth - c_szMonths) / 3 + 1);
-    if (!ParseDigits(s, 5, 2, &st.wDay) || !ParseDigits(s, 12, 4, &st.wYear) || !ParseDigits(s, 17, 2, &st.wHour) ||
-        !ParseDigits(s, 20, 2, &st.wMinute) || !ParseDigits(s, 23, 2, &st.wSecond))
-        return false;
-    return SystemTimeToFileTime(&st, pft) != FALSE;
+// Now, in seconds since 1970, for a Retry-After date when the answer had no Date.
+int64_t NowSeconds() {
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    ULONGLONG ull = (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    return static_cast<int64_t>(ull / 10000000ull) - 11644473600ll;
 }
 
-// Seconds from now (or from the response's Date, the server's clock) to an HTTP date;
-// false when it is not one.
-bool SecondsUntil(const std::wstring& when, const std::wstring& date, ULONGLONG* pSeconds) {
-    FILETIME ftWhen, ftNow;
-    if (!ParseHttpDate(when, &ftWhen)) return false;
-    if (!ParseHttpDate(date, &ftNow)) GetSystemTimeAsFileTime(&ftNow);
-    ULONGLONG ullWhen = FileTimeSeconds(ftWhen), ullNow = FileTimeSeconds(ftNow);
-    *pSeconds = ullWhen > ullNow ? ullWhen - ullNow : 0;
-    return true;
-}
-
-// The wait a Retry-After asks for, in seconds or as an HTTP date: at most a day; 0 when
-// it is absent, past, negative, garbage or more than a year away.
-DWORD RetryAfterMs(const HttpResponseHeaders& headers) {
-    std::wstring value = Trimmed(headers.retryAfter);
-    if (value.empty()) return 0;
-    ULONGLONG ullSeconds = 0;
-    if (value.find_first_not_of(L"0123456789") == std::wstring::npos) {
-        if (value.size() > 12) return 0;
-        ullSeconds = wcstoull(value.c_str(), nullptr, 10);
-    } else if (!SecondsUntil(value, Trimmed(headers.date), &ullSeconds)) {
-        return 0;
+// The request headers of a fetch: the one every request sends, then the validators we
+// kept (anything else is not sent at all). *pbConditional tells whether there were any.
+std::wstring RequestHeaders(const FeedExchange& exchange, bool* pbConditional) {
+    std::wstring headers = L"Content-Type: application/xml; charset=utf-8\r\n";
+    *pbConditional = false;
+    if (IsKeepableValue(AsU16(exchange.eTag), c_cchMaxETag)) {
+        headers += L"If-None-Match: " + exchange.eTag + L"\r\n";
+        *pbConditional = true;
     }
-    if (ullSeconds > c_ullNonsenseRetryAfterSeconds) return 0;
-    if (ullSeconds > c_ullMaxRetryAfterSeconds) ullSeconds = c_ullMaxRetryAfterSeconds;
-    return static_cast<DWORD>(ullSeconds * 1000);
+    if (IsKeepableValue(AsU16(exchange.lastModified), c_cchMaxLastModified)) {
+        headers += L"If-Modified-Since: " + exchange.lastModified + L"\r\n";
+        *pbConditional = true;
+    }
+    return headers;
 }
 
-// A document that resolves nothing outside the text it is given; null with the failure
+// The validators of a 200, where fit to keep.
+void KeepValidators(const HttpResponseHeaders& headers, FeedExchange& exchange) {
+    std::u16string_view eTag = TrimHttpSpace(AsU16(headers.eTag));
+    std::u16string_view lastModified = TrimHttpSpace(AsU16(headers.lastModified));
+    if (IsKeepableValue(eTag, c_cchMaxETag)) exchange.newETag = AsWide(eTag);
+    if (IsKeepableValue(lastModified, c_cchMaxLastModified)) exchange.newLastModified = AsWide(lastModified);
+}
+
+// A document that resolves nothing outside the bytes it is given; null with the failure
 // code in *phr.
 ComPtr<IXMLDOMDocument> NewDocument(HRESULT* phr) {
     ComPtr<IXMLDOMDocument> pDoc;
@@ -128,65 +99,34 @@ ComPtr<IXMLDOMDocument> NewDocument(HRESULT* phr) {
     return pDoc;
 }
 
-// Takes a message the wait found: a message for a dialog goes through its keyboard
-// handling (the editor's URL check waits inside a dialog), others are dispatched.
-void DispatchWaitMessage(MSG& msg) {
-    HWND hwndRoot = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-    wchar_t szClass[8] = {};
-    if (hwndRoot && GetClassNameW(hwndRoot, szClass, 8) && wcscmp(szClass, L"#32770") == 0 &&
-        IsDialogMessageW(hwndRoot, &msg))
-        return;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+// Loads the document from its bytes; false when they are not well-formed XML.
+bool LoadDocument(IXMLDOMDocument* pDoc, SAFEARRAY* psaBytes) {
+    VARIANT source;
+    VariantInit(&source);
+    V_VT(&source) = VT_ARRAY | VT_UI1;
+    V_ARRAY(&source) = psaBytes;
+    VARIANT_BOOL bLoaded = VARIANT_FALSE;
+    HRESULT hr = pDoc->load(source, &bLoaded);
+    return SUCCEEDED(hr) && bLoaded == VARIANT_TRUE;
 }
 
-// Waits for the transfer to end, dispatching this thread's messages. It sleeps on the
-// transfer's event, the cancel event and the message queue, with the time left as its
-// only timeout (shorter only while the transfer's proxy is being found). False when
-// hCancel was set; the transfer is then abandoned, as it is at the time limit
-// (FEED_E_TIMEOUT). A WM_QUIT met here ends the dispatching and is posted again for the
-// thread's own loop once the wait is over.
-bool WaitForResponse(_HTTP_TRANSFER* pReq, HANDLE hCancel) {
-    const DWORD dwStart = GetTickCount();
-    const DWORD dwLimit = GetFeedTimeLimit();
-    bool bQuit = false;
-    int iQuitCode = 0;
-    struct QuitAgain {
-        bool& bQuit;
-        int& iCode;
-        ~QuitAgain() { if (bQuit) PostQuitMessage(iCode); }
-    } quitAgain{bQuit, iQuitCode};
-    for (;;) {
-        MSG msg;
-        while (!bQuit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                bQuit = true;
-                iQuitCode = static_cast<int>(msg.wParam);
-            } else {
-                DispatchWaitMessage(msg);
-            }
-        }
-        LONG lState = 0;
-        qm::CheckHr(HttpGetReadyState(pReq, &lState));
-        if (lState == 4) return true;
-        if (IsCancelled(hCancel)) {
-            HttpAbort(pReq);
+// Keeps an HTML response in page (its decoded text and its final address); false when
+// the response is not one. Only the start of a body that is not HTML by its type is
+// decoded to tell.
+bool KeepWebPage(const HttpResult& result, const wchar_t* szURL, FetchedPage& page) {
+    std::string_view body = result.body.View();
+    std::wstring text, unknownName;
+    const std::wstring& contentType = result.headers.contentType;
+    if (!IsHtmlResponse(AsU16(contentType), u"")) {
+        if (!DecodeResponseText(body.substr(0, c_cbPageSniff), contentType, text, unknownName) ||
+            !IsHtmlResponse(AsU16(contentType), AsU16(text)))
             return false;
-        }
-        DWORD dwElapsed = GetTickCount() - dwStart;
-        if (dwElapsed >= dwLimit) {
-            HttpAbort(pReq);
-            throw FeedError{FEED_E_TIMEOUT};
-        }
-        DWORD dwTimeout = dwLimit - dwElapsed;
-        DWORD dwStep = HttpWaitLimit(pReq);
-        if (dwStep < dwTimeout) dwTimeout = dwStep;
-        HANDLE ah[2];
-        DWORD n = 0;
-        if (HANDLE hDone = HttpCompletionEvent(pReq)) ah[n++] = hDone;
-        if (hCancel) ah[n++] = hCancel;
-        MsgWaitForMultipleObjectsEx(n, ah, dwTimeout, bQuit ? 0 : QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
+    if (!DecodeResponseText(body, contentType, text, unknownName)) return false;
+    page.bHtml = true;
+    page.text = std::move(text);
+    page.url = result.finalURL.empty() ? std::wstring(szURL) : result.finalURL;
+    return true;
 }
 
 // True when pProfile is still one of the instance's profiles (call under csState).
@@ -222,18 +162,6 @@ void ReplaceItems(_DOCKLET_DATA* pData, HANDLE hCancel, FeedItemList& newItems, 
     }
     FreeFeedItems(newItems);
     FreeFeedItems(oldItems);
-}
-
-// Keeps an HTML response in page (its decoded text and its final address); false when
-// the response is not one.
-bool KeepWebPage(_HTTP_TRANSFER* pReq, const std::wstring& contentType, const wchar_t* szURL,
-                 const std::wstring& text, FetchedPage& page) {
-    if (!IsHtmlResponse(contentType, text)) return false;
-    page.bHtml = true;
-    page.text = text;
-    page.url = HttpFinalURL(pReq);
-    if (page.url.empty()) page.url = szURL;
-    return true;
 }
 
 // The instance's HTTP session, made on first use; the caller gets a reference of its
@@ -286,92 +214,52 @@ FetchOutcome FetchFeedDocument(const wchar_t* szURL, HANDLE hCancel, ComPtr<IXML
     exchange.newETag.clear();
     exchange.newLastModified.clear();
     exchange.dwRetryAfterMs = 0;
-    qm::UniqueHttpSession ownSession;
-    _HTTP_SESSION* pSession = exchange.pSession;
-    if (!pSession) {
-        HRESULT hr = HttpCreateSession(ownSession.put());
-        if (FAILED(hr)) FailStep(L"pXMLHTTPReq.CreateInstance failed failed (%d)", hr);
-        pSession = ownSession.get();
-    }
 
-    qm::UniqueHttpTransfer pXMLHTTPReq;
-    HRESULT hr = HttpCreate(pSession, pXMLHTTPReq.put());
-    if (FAILED(hr)) FailStep(L"pXMLHTTPReq.CreateInstance failed failed (%d)", hr);
-    hr = HttpOpen(pXMLHTTPReq.get(), L"GET", szURL);
-    if (FAILED(hr)) FailStep(L"pXMLHTTPReq->open failed failed (%d)", hr);
-    hr = HttpSetRequestHeader(pXMLHTTPReq.get(), L"Content-Type", L"application/xml; charset=utf-8");
-    if (FAILED(hr)) FailStep(L"pXMLHTTPReq->setRequestHeader failed (%d)", hr);
-    // Validators are sent only as we kept them; anything else is not sent at all.
     bool bConditional = false;
-    if (IsKeepableValue(exchange.eTag, c_cchMaxETag)) {
-        hr = HttpSetRequestHeader(pXMLHTTPReq.get(), L"If-None-Match", exchange.eTag.c_str());
-        if (FAILED(hr)) FailStep(L"pXMLHTTPReq->setRequestHeader failed (%d)", hr);
-        bConditional = true;
-    }
-    if (IsKeepableValue(exchange.lastModified, c_cchMaxLastModified)) {
-        hr = HttpSetRequestHeader(pXMLHTTPReq.get(), L"If-Modified-Since", exchange.lastModified.c_str());
-        if (FAILED(hr)) FailStep(L"pXMLHTTPReq->setRequestHeader failed (%d)", hr);
-        bConditional = true;
-    }
-    hr = HttpSend(pXMLHTTPReq.get(), GetFeedTimeLimit());
-    if (FAILED(hr)) FailStep(L"pXMLHTTPReq->send failed (%d)", hr);
+    HttpResult result =
+        HttpFetch(exchange.pSession, szURL, RequestHeaders(exchange, &bConditional), hCancel, GetFeedTimeLimit());
+    if (result.bStopped) return FETCH_STOPPED;
+    if (FAILED(result.hr)) FailFetch(result);
 
-    if (!WaitForResponse(pXMLHTTPReq.get(), hCancel)) return FETCH_STOPPED;
-
-    const HttpResponseHeaders& headers = HttpHeaders(pXMLHTTPReq.get());
-    std::wstring coding = AsciiLower(Trimmed(headers.contentEncoding));
-    LONG lStatus = 0;
-    hr = HttpGetStatus(pXMLHTTPReq.get(), &lStatus);
-    if (FAILED(hr)) {
-        // A body the platform was decoding for us and could not.
-        if (HttpHadHeaders(pXMLHTTPReq.get()) && IsDecodedCoding(pSession, coding) &&
-            hr != HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE))
-            FailStep(L"Invalid compressed response (%d)", hr);
-        FailStep(L"pXMLHTTPReq->get_status failed (%d)", hr);
-    }
-    exchange.lStatus = lStatus;
-    if (lStatus == HTTP_STATUS_NOT_MODIFIED && bConditional) return FETCH_NOT_MODIFIED;
-    if (lStatus != HTTP_STATUS_OK) {
-        if (lStatus == 429 || lStatus == HTTP_STATUS_SERVICE_UNAVAIL) exchange.dwRetryAfterMs = RetryAfterMs(headers);
-        ReportMessageF(nullptr, L"Invalid status (%d)", static_cast<int>(lStatus));
+    exchange.lStatus = result.lStatus;
+    if (result.lStatus == HTTP_STATUS_NOT_MODIFIED && bConditional) return FETCH_NOT_MODIFIED;
+    if (result.lStatus != HTTP_STATUS_OK) {
+        if (result.lStatus == 429 || result.lStatus == HTTP_STATUS_SERVICE_UNAVAIL)
+            exchange.dwRetryAfterMs =
+                RetryAfterMs(AsU16(result.headers.retryAfter), AsU16(result.headers.date), NowSeconds());
+        ReportMessageF(nullptr, L"Invalid status (%d)", static_cast<int>(result.lStatus));
         return FETCH_BAD_STATUS;
     }
-    std::wstring eTag = Trimmed(headers.eTag), lastModified = Trimmed(headers.lastModified);
-    if (IsKeepableValue(eTag, c_cchMaxETag)) exchange.newETag = eTag;
-    if (IsKeepableValue(lastModified, c_cchMaxLastModified)) exchange.newLastModified = lastModified;
+    KeepValidators(result.headers, exchange);
+    // A content coding we do not read leaves bytes no parser can read.
+    if (result.coding == ContentCoding::Unsupported)
+        FailStepNamed(L"Unsupported content encoding \"%ls\" (%d)",
+                      PrintableName(AsciiLower(AsWide(TrimHttpSpace(AsU16(result.headers.contentEncoding))))),
+                      FEED_E_CONTENT_ENCODING);
 
-    // A content coding that nobody decoded leaves bytes no parser can read.
-    if (!coding.empty() && coding != L"identity" && !IsDecodedCoding(pSession, coding)) {
-        FailStepNamed(L"Unsupported content encoding \"%ls\" (%d)", PrintableName(coding), FEED_E_CONTENT_ENCODING);
+    qm::UniqueSafeArray xmlBytes;
+    bool bEntities = false;
+    std::wstring unknownName;
+    if (!MakeXmlBytes(result.body.View(), result.headers.contentType, xmlBytes, &bEntities, unknownName))
+        FailStepNamed(L"Unknown character encoding \"%ls\" (%d)", unknownName, FEED_E_CHARSET);
+    // A web page is kept for the caller, who looks in it for its feed; one that is not
+    // XML is handed back as it is, never parsed as XML.
+    bool bWebPage = pPage && KeepWebPage(result, szURL, *pPage);
+    result.body.Clear();
+    // The prolog is looked at before any parse.
+    if (bEntities) {
+        if (bWebPage) return FETCH_WEB_PAGE;
+        throw FeedError{FEED_E_ENTITIES};
     }
-
-    UniqueBstr bstrText;
-    bool bWebPage = false;
-    {
-        std::wstring text, unknownName;
-        if (!DecodeResponseText(HttpResponseBody(pXMLHTTPReq.get()), headers.contentType, text, unknownName))
-            FailStepNamed(L"Unknown character encoding \"%ls\" (%d)", unknownName, FEED_E_CHARSET);
-        // A web page is kept for the caller, who looks in it for its feed; one that is not
-        // XML is handed back as it is, never parsed as XML.
-        bWebPage = pPage && KeepWebPage(pXMLHTTPReq.get(), headers.contentType, szURL, text, *pPage);
-        // The text is looked at before any parse.
-        if (DeclaresEntities(text)) {
-            if (bWebPage) return FETCH_WEB_PAGE;
-            throw FeedError{FEED_E_ENTITIES};
-        }
-        bstrText.reset(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
-        if (!bstrText) FailStep(L"pXMLHTTPReq->get_responseText failed (%d)", E_OUTOFMEMORY);
-    }
-    ComPtr<IXMLDOMDocument> pXMLDocPtr = NewDocument(&hr);
-    if (!pXMLDocPtr) FailStep(L"pXMLDocPtr.CreateInstance failed (%d)", hr);
-    VARIANT_BOOL bLoaded = VARIANT_FALSE;
-    hr = pXMLDocPtr->loadXML(bstrText.get(), &bLoaded);
-    if (FAILED(hr) || bLoaded != VARIANT_TRUE) {
+    HRESULT hr;
+    ComPtr<IXMLDOMDocument> pDoc = NewDocument(&hr);
+    if (!pDoc) FailStep(L"pXMLDocPtr.CreateInstance failed (%d)", hr);
+    if (!LoadDocument(pDoc.get(), xmlBytes.get())) {
         if (bWebPage) return FETCH_WEB_PAGE;
         FailStep(L"pXMLDocPtr->loadXML failed (%d)", S_OK);
     }
-    pDocOut = pXMLDocPtr;
-    if (pFinalURL) *pFinalURL = HttpFinalURL(pXMLHTTPReq.get());
+    pDocOut = pDoc;
+    if (pFinalURL) *pFinalURL = result.finalURL;
     return FETCH_DOCUMENT;
 }
 
@@ -412,16 +300,16 @@ bool RetrieveFeed(_DOCKLET_DATA* pData, HANDLE hCancel, FeedAnswer* pAnswer) {
     FeedItemList newItems;
     bool bResult = false;
     try {
-        ComPtr<IXMLDOMDocument> pXMLDocPtr;
+        ComPtr<IXMLDOMDocument> pDoc;
         std::wstring finalURL;
-        FetchOutcome outcome = FetchFeedDocument(szURL, hCancel, pXMLDocPtr, &finalURL, &exchange);
+        FetchOutcome outcome = FetchFeedDocument(szURL, hCancel, pDoc, &finalURL, &exchange);
         NoteAnswer(pData, hCancel, exchange, outcome == FETCH_NOT_MODIFIED, pAnswer);
         // Not modified: the items, the title and the format stay as they are.
         if (outcome == FETCH_NOT_MODIFIED) return !ShouldStop(pData, hCancel);
         if (outcome != FETCH_DOCUMENT) return false;
-        if (!pXMLDocPtr) throw FeedError{E_POINTER};
+        if (!pDoc) throw FeedError{E_POINTER};
 
-        int iFormat = GetFeedFormat(pXMLDocPtr.get());
+        int iFormat = GetFeedFormat(pDoc.get());
         if (ShouldStop(pData, hCancel)) return false;
         {
             qm::ScopedLock lock(pData->csState);
@@ -440,15 +328,21 @@ bool RetrieveFeed(_DOCKLET_DATA* pData, HANDLE hCancel, FeedAnswer* pAnswer) {
         } else {
             throw FeedError{-1};
         }
-        GetFeedTitle(pXMLDocPtr.get(), szContainer, szTitle);
+        GetFeedTitle(pDoc.get(), szContainer, szTitle);
         if (ShouldStop(pData, hCancel)) return false;
         {
             qm::ScopedLock lock(pData->csState);
             if (!ShouldStop(pData, hCancel) && HasProfile(pData, pProfile) && pProfile->szTitle[0] == 0)
                 CopyText(pProfile->szTitle, 501, szTitle);
         }
+        // How often the feed asks to be checked at most, for the refresh timer.
+        const int iRuleMinutes = GetFeedRuleMinutes(pDoc.get(), szContainer);
+        {
+            qm::ScopedLock lock(pData->csState);
+            if (!ShouldStop(pData, hCancel) && HasProfile(pData, pProfile)) pProfile->iFeedRuleMinutes = iRuleMinutes;
+        }
 
-        ComPtr<IXMLDOMNodeList> pItemNodeList = GetItemNodeList(pXMLDocPtr.get(), szItem);
+        ComPtr<IXMLDOMNodeList> pItemNodeList = GetItemNodeList(pDoc.get(), szItem);
         if (!pItemNodeList) throw FeedError{E_POINTER};
         if (iFormat == FEED_FORMAT_RSS)
             ParseFeedItems(newItems, pItemNodeList.get(), iFormat, L"title", L"link", nullptr, L"description", nullptr,

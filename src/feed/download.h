@@ -1,8 +1,8 @@
 // Downloads the active profile's feed and hands the document to the parser. The transfer
-// runs on WinHTTP (feed/http.h) in the shape of the MSXML request object: open, header,
-// send, a wait on the ready state, the status; the document is an MSXML 3 DOM document.
-// Requests are conditional where the items we hold came from the profile's last 200,
-// and a 429 or 503 with Retry-After pushes the next timed refresh back.
+// is one call on WinHTTP (feed/http.h); the document is an MSXML 3 DOM document loaded
+// from the body's bytes. Requests are conditional where the items we hold came from the
+// profile's last 200, and a 429 or 503 with Retry-After pushes the next timed refresh
+// back.
 #pragma once
 #include <string>
 #include "core/docklet.h"
@@ -14,6 +14,8 @@
 #define FEED_TIME_LIMIT_MS 60000
 // The code of a request abandoned at the time limit.
 #define FEED_E_TIMEOUT HRESULT_FROM_WIN32(ERROR_TIMEOUT)
+// The code of a body larger than the 64 MB the download takes (counted decoded).
+#define FEED_E_TOO_LARGE HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE)
 // The code of a document refused because it declares entities (see FetchFeedDocument).
 #define FEED_E_ENTITIES HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED)
 // The code of a body whose character encoding is not a name or unknown to the platform.
@@ -73,10 +75,10 @@ struct FeedExchange {
 
 // The document fetch shared by RetrieveFeed and CheckFeedURL: the request, the wait
 // (dispatching this thread's messages, bounded by the time limit, left as soon as
-// hCancel, when given, is set), the status rule, and the document parsed from the body's
-// text (its encoding found as feed/charset.h says). Documents that declare entities in
-// a DOCTYPE are refused (FEED_E_ENTITIES); nothing external is ever resolved. The caller
-// has entered an apartment. Failures show their step's message and throw qm::FeedError.
+// hCancel, when given, is set), the status rule, and the document parsed from the body
+// (its encoding found as feed/charset.h says). Documents whose prolog declares entities
+// are refused (FEED_E_ENTITIES); nothing external is ever resolved. The caller has
+// entered an apartment. Failures show their step's message and throw qm::FeedError.
 // With pFinalURL, a document's address after redirects goes there (empty when it is
 // not known). With pPage, an HTML response is also kept there, and one that does not
 // parse as XML (or declares entities) gives FETCH_WEB_PAGE instead of a failure.

@@ -1,57 +1,35 @@
-// HTTP GETs on WinHTTP, shaped like the MSXML request object they stand in for: open,
-// set a header, send, read the ready state while the transfer runs, then the status,
-// the headers and the raw body.
-//
-// A session (one per instance) holds what requests share: WinHTTP sessions in
-// asynchronous mode (one per proxy route), the user's proxy configuration and what
-// automatic detection and the configuration script answered, and whether the platform
-// decodes compressed bodies. A transfer runs on WinHTTP's own threads and signals an
-// event when it needs its caller; no thread of ours runs it. Only finding the proxy
-// through a configuration script or automatic detection runs on a thread of its own,
-// because a script may never return: past its share of the time limit the transfer
-// goes on without it.
+// One HTTP GET on WinHTTP, in one call: the request goes (through the proxy that the
+// session's policy finds, feed/proxy.h), the answer is read whole, a gzip or deflate body
+// is decoded as it arrives, and the call returns with the status, the headers the feed
+// code reads, the body and the address the answer came from. The transfer runs on
+// WinHTTP's own threads; the caller waits on events, dispatching its thread's messages
+// meanwhile (core/msgwait.h), until the answer is in, its cancel event is set or its
+// time is up.
 #pragma once
 #include <windows.h>
 #include <string>
-#include "core/unique.h"
+#include "feed/bodybuffer.h"
+#include "feed/proxy.h"
+#include "text/header.h"
 
-struct _HTTP_SESSION;
-struct _HTTP_TRANSFER;
+// The largest body taken, counted after decoding; decoding stops there.
+#define HTTP_MAX_BODY (64u * 1024 * 1024)
+// The code of a transfer abandoned at its time limit.
+#define HTTP_E_TIMEOUT HRESULT_FROM_WIN32(ERROR_TIMEOUT)
 
-// The product's version as its version resource names it; requests identify as
-// "Quillmere/<version>".
-#define QM_VERSION_TEXT L"0.1.0.2b"
+// The step a failed fetch failed at, for the message that names it.
+enum HttpStep {
+    HTTP_STEP_NONE,       // no failure
+    HTTP_STEP_CREATE,     // no session or transfer could be made
+    HTTP_STEP_OPEN,       // the address is not an http or https address
+    HTTP_STEP_SEND,       // the request could not be sent
+    HTTP_STEP_TRANSFER,   // the network or the server failed the transfer
+    HTTP_STEP_DECODE,     // the body is not in the content coding it claims, or is cut short
+    HTTP_STEP_TOO_LARGE,  // the body is larger than HTTP_MAX_BODY
+    HTTP_STEP_TIMEOUT,    // the time limit passed (HTTP_E_TIMEOUT)
+};
 
-// A new session, counted: the creator holds one reference, each transfer another.
-HRESULT HttpCreateSession(_HTTP_SESSION** ppOut);
-void HttpAddRefSession(_HTTP_SESSION* pSession);
-void HttpReleaseSession(_HTTP_SESSION* pSession);
-// True when the platform decodes gzip and deflate for the session's requests, which
-// then ask for them (Accept-Encoding is added by the platform).
-bool HttpSessionDecompresses(_HTTP_SESSION* pSession);
-
-// A new transfer on pSession (null: a session of its own), owned by the caller, who
-// releases it with HttpRelease.
-HRESULT HttpCreate(_HTTP_SESSION* pSession, _HTTP_TRANSFER** ppOut);
-void HttpRelease(_HTTP_TRANSFER* pTransfer);
-HRESULT HttpOpen(_HTTP_TRANSFER* pTransfer, const wchar_t* szMethod, const wchar_t* szURL);
-HRESULT HttpSetRequestHeader(_HTTP_TRANSFER* pTransfer, const wchar_t* szName, const wchar_t* szValue);
-// Starts the transfer; returns at once. dwTimeoutMs bounds each network step.
-HRESULT HttpSend(_HTTP_TRANSFER* pTransfer, DWORD dwTimeoutMs);
-// 1 while the transfer runs, 4 when it has ended (successfully or not). Reading it also
-// moves the transfer on once its proxy is known, so a waiting caller reads it each
-// time HttpCompletionEvent is signalled or HttpWaitLimit has passed.
-HRESULT HttpGetReadyState(_HTTP_TRANSFER* pTransfer, LONG* plState);
-// Signalled when the transfer needs its caller: it has ended, or its proxy is known
-// (owned by the transfer; valid while the caller holds it).
-HANDLE HttpCompletionEvent(_HTTP_TRANSFER* pTransfer);
-// How long the caller may sleep on HttpCompletionEvent before it reads the ready state
-// again: finite only while the proxy is being found, INFINITE otherwise.
-DWORD HttpWaitLimit(_HTTP_TRANSFER* pTransfer);
-// The HTTP status of an ended transfer, or the failure that ended it.
-HRESULT HttpGetStatus(_HTTP_TRANSFER* pTransfer, LONG* plStatus);
-
-// Response headers of an ended transfer that the feed code reads (empty when absent).
+// Response headers the feed code reads (empty when absent).
 struct HttpResponseHeaders {
     std::wstring contentType;
     std::wstring contentEncoding;
@@ -60,26 +38,21 @@ struct HttpResponseHeaders {
     std::wstring retryAfter;
     std::wstring date;
 };
-const HttpResponseHeaders& HttpHeaders(_HTTP_TRANSFER* pTransfer);
-// The raw body of an ended transfer, decoded from gzip or deflate where the session
-// asked the platform for that.
-const std::string& HttpResponseBody(_HTTP_TRANSFER* pTransfer);
-// True when the response's headers had arrived before the transfer ended, so a failure
-// happened while the body was read.
-bool HttpHadHeaders(_HTTP_TRANSFER* pTransfer);
-// The address the response of an ended transfer came from, after any redirects; empty
-// when a redirect could not be followed in it.
-std::wstring HttpFinalURL(_HTTP_TRANSFER* pTransfer);
-// Tells a running transfer to stop at once.
-void HttpAbort(_HTTP_TRANSFER* pTransfer);
 
-// szRelative resolved against the absolute szBase by the platform's URL rules (dot
-// segments removed, as UrlCombineW does); false when they cannot be combined.
-bool CombineUrl(const wchar_t* szBase, const wchar_t* szRelative, std::wstring& out);
+struct HttpResult {
+    bool bStopped = false;             // the cancel event was set; nothing else holds
+    HRESULT hr = S_OK;                 // the failure, when the fetch failed
+    HttpStep failedStep = HTTP_STEP_NONE;
+    LONG lStatus = 0;                  // the HTTP status of the answer
+    HttpResponseHeaders headers;
+    ContentCoding coding = ContentCoding::Identity;  // the body is decoded unless Unsupported
+    BodyBuffer body;
+    std::wstring finalURL;             // after redirects; empty when one could not be followed
+};
 
-namespace qm {
-struct HttpReleaseDeleter { void operator()(_HTTP_TRANSFER* p) const { HttpRelease(p); } };
-using UniqueHttpTransfer = UniqueHandle<_HTTP_TRANSFER*, HttpReleaseDeleter>;
-struct HttpReleaseSessionDeleter { void operator()(_HTTP_SESSION* p) const { HttpReleaseSession(p); } };
-using UniqueHttpSession = UniqueHandle<_HTTP_SESSION*, HttpReleaseSessionDeleter>;
-}  // namespace qm
+// GETs szURL on pSession with the extra request headers ("Name: value\r\n" lines), within
+// dwTimeLimitMs (which bounds each network step as well), leaving at once when hCancel
+// (if given) is set. The request names the address without its fragment; finalURL keeps
+// the address as given. "Accept-Encoding: gzip, deflate" is always sent.
+HttpResult HttpFetch(_HTTP_SESSION* pSession, const wchar_t* szURL, const std::wstring& headers, HANDLE hCancel,
+                     DWORD dwTimeLimitMs);

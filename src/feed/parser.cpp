@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 #include "core/message.h"
-#include "feed/http.h"
+#include "core/u16.h"
+#include "feed/resolve.h"
+#include "text/oneline.h"
 
 using qm::CheckHr;
 using qm::ComPtr;
@@ -205,23 +207,30 @@ int GetFeedFormat(IXMLDOMDocument* pDoc) {
     return 0;
 }
 
+ComPtr<IXMLDOMElement> GetFeedContainer(IXMLDOMDocument* pDoc, const wchar_t* szContainer) {
+    if (!pDoc || !szContainer) return ComPtr<IXMLDOMElement>();
+    // The root itself or the first one below it, found by a walk that ends there (the
+    // container is normally at the top).
+    ComPtr<IXMLDOMElement> pRoot;
+    CheckHr(pDoc->get_documentElement(pRoot.put()));
+    if (!pRoot) return ComPtr<IXMLDOMElement>();
+    UniqueBstr bstrName;
+    CheckHr(pRoot->get_nodeName(bstrName.put()));
+    if (bstrName && wcscmp(bstrName.get(), szContainer) == 0) return pRoot;
+    return FirstChildElement(pRoot.get(), szContainer);
+}
+
 bool GetFeedTitle(IXMLDOMDocument* pDoc, const wchar_t* szContainer, wchar_t* szBuffer) {
     if (!pDoc || !szContainer || !szBuffer) return false;
     szBuffer[0] = 0;
-    // The first container element in document order: the root itself or the first one
-    // below it, found by a walk that ends there (the container is normally at the top).
-    ComPtr<IXMLDOMElement> pRoot;
-    CheckHr(pDoc->get_documentElement(pRoot.put()));
-    if (!pRoot) return false;
-    ComPtr<IXMLDOMElement> pContainer;
-    UniqueBstr bstrName;
-    CheckHr(pRoot->get_nodeName(bstrName.put()));
-    if (bstrName && wcscmp(bstrName.get(), szContainer) == 0)
-        pContainer = pRoot;
-    else
-        pContainer = FirstChildElement(pRoot.get(), szContainer);
+    ComPtr<IXMLDOMElement> pContainer = GetFeedContainer(pDoc, szContainer);
     if (!pContainer) return false;
     GetChildText(pContainer.get(), szBuffer, 500, L"title", c_szUndefined);
+    // The title fills an empty profile title, which the settings file, the menus and
+    // the dock's texts hold on one line: line breaks and other control characters a
+    // feed puts into it become spaces, and those around it go.
+    std::wstring title = AsWide(TrimmedOneLine(AsU16(szBuffer)));
+    CopyText(szBuffer, 500, title.c_str());
     return true;
 }
 

@@ -9,8 +9,11 @@
 // FEED_FORMAT_ATOM when the document has a "feed" element, else FEED_FORMAT_RSS when it
 // has a "channel" element, else 0.
 int GetFeedFormat(IXMLDOMDocument* pDoc);
+// The first szContainer element in document order ("channel", "feed"), or null.
+qm::ComPtr<IXMLDOMElement> GetFeedContainer(IXMLDOMDocument* pDoc, const wchar_t* szContainer);
 // The first "title" below the first szContainer element into szBuffer (at least 500
-// characters; "undefined" when there is none). False, with szBuffer empty, when there
+// characters; "undefined" when there is none), on one line: control characters become
+// spaces and white space around it goes. False, with szBuffer empty, when there
 // is no container element.
 bool GetFeedTitle(IXMLDOMDocument* pDoc, const wchar_t* szContainer, wchar_t* szBuffer);
 // All szName elements of the document in document order.

@@ -1,6 +1,8 @@
 #include "feed/refresh.h"
+#include <cwchar>
 #include "core/record.h"
 #include "feed/download.h"
+#include "feed/itemstate.h"
 #include "feed/newitems.h"
 
 namespace {
@@ -26,9 +28,32 @@ bool BeginRefresh(_DOCKLET_DATA* pData, HANDLE hCancel) {
     return true;
 }
 
+// Makes the request conditional on the validators the active profile holds for szURL
+// when the instance holds no items (RetrieveFeed sends them only for the items it holds).
+void ArmValidatorsWithoutItems(_DOCKLET_DATA* pData, const wchar_t* szURL) {
+    qm::ScopedLock lock(pData->csState);
+    int i = pData->iCurrentProfile;
+    if (pData->items.GetCount() != 0 || i < 0 || static_cast<unsigned int>(i) >= pData->profiles.GetCount()) return;
+    _PROFILE_DATA* pProfile = pData->profiles.GetAt(i);
+    if (!pProfile || wcscmp(pProfile->szURL, szURL) != 0 || wcscmp(pProfile->szValidatorsURL, szURL) != 0 ||
+        (!pProfile->szETag[0] && !pProfile->szLastModified[0]))
+        return;
+    pData->pItemsSource = pProfile;
+}
+
+// True when the instance holds no items; they are then no profile's 200, so the next
+// request goes without validators.
+bool NoItemsToKeep(_DOCKLET_DATA* pData) {
+    qm::ScopedLock lock(pData->csState);
+    if (pData->items.GetCount() != 0) return false;
+    pData->pItemsSource = nullptr;
+    return true;
+}
+
 // The worker's last act, however the work ended (an exception included): the busy flag
-// goes, new items are noticed, the dock shows the outcome, and the hourly timer and the
-// headline cycle start again. A cancelled worker leaves all of it to whoever cancelled it.
+// goes, new items are noticed and the feed's state file written, the dock shows the
+// outcome, and the refresh timer and the headline cycle start again. A cancelled worker
+// leaves all of it to whoever cancelled it.
 void EndRefresh(_DOCKLET_DATA* pData, HANDLE hCancel, bool bResult, const wchar_t* szURL) {
     bool bAttention = false;
     {
@@ -46,6 +71,7 @@ void EndRefresh(_DOCKLET_DATA* pData, HANDLE hCancel, bool bResult, const wchar_
         if (bResult && pData->items.GetCount() != 0) pData->iCurrentItem = 0;
         InterlockedExchange(&pData->bRefreshing, 0);
     }
+    if (bResult) SaveItemState(pData);
     RequestDisplayUpdate(pData);
     if (bAttention) RequestAttention(pData);
     ArmRefreshTimer(pData);
@@ -63,7 +89,7 @@ void RefreshThreadProc(_DOCKLET_DATA* pData, HANDLE hCancel) {
         try {
             // RetrieveFeed swaps the new list in under csState, so readers never meet a
             // freed record.
-            bResult = RetrieveFeed(pData, hCancel);
+            bResult = RefreshFeed(pData, hCancel, szURL);
         } catch (...) {
             bResult = false;
         }
@@ -73,6 +99,18 @@ void RefreshThreadProc(_DOCKLET_DATA* pData, HANDLE hCancel) {
 
 }  // namespace
 
+bool RefreshFeed(_DOCKLET_DATA* pData, HANDLE hCancel, const wchar_t* szURL, FeedAnswer* pAnswer, FeedAnswer* pAgain) {
+    ReadItemState(pData, hCancel, szURL);
+    ArmValidatorsWithoutItems(pData, szURL);
+    FeedAnswer answer;
+    bool bResult = RetrieveFeed(pData, hCancel, &answer);
+    if (pAnswer) *pAnswer = answer;
+    // A 304 keeps the items we hold; holding none, there is nothing to keep.
+    if (bResult && answer.bNotModified && !ShouldStop(pData, hCancel) && NoItemsToKeep(pData))
+        bResult = RetrieveFeed(pData, hCancel, pAgain);
+    return bResult;
+}
+
 void StartRefresh(_DOCKLET_DATA* pData) {
     if (!pData || IsStopping(pData)) return;
     // Held across the thread's creation so the worker cannot look at the record before
@@ -80,7 +118,7 @@ void StartRefresh(_DOCKLET_DATA* pData) {
     qm::ScopedLock lock(pData->csState);
     if (IsWorkerRunning(pData->hRefreshThread)) return;
     // The worker arms the timer again when it ends, through the notification window.
-    // Without that window the timer stays armed, so timed refreshes still come hourly.
+    // Without that window the timer stays armed, so timed refreshes still come each period.
     if (pData->hwndNotify) KillTimer(pData->hwndDocklet, IDT_REFRESH);
     StartWorker(pData, pData->hRefreshThread, RefreshThreadProc);
 }

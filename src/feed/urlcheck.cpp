@@ -17,17 +17,17 @@ bool CheckFeedURL(_PROFILE_DATA* pProfile, HANDLE hCancel) {
         // may edit the same profile.
         wchar_t szURL[2049];
         CopyText(szURL, 2049, pProfile->szURL);
-        qm::ComPtr<IXMLDOMDocument> pXMLDocPtr;
+        qm::ComPtr<IXMLDOMDocument> pDoc;
         int iFormat = 0;
         FetchedPage page;
-        FeedOrPage fetched = FetchFeedOrPage(szURL, hCancel, pXMLDocPtr, &iFormat, page);
+        FeedOrPage fetched = FetchFeedOrPage(szURL, hCancel, pDoc, &iFormat, page);
         if (fetched == FEED_NOT_FETCHED) return false;
         // A web page instead of a feed: the feed it names is checked in its place, one
         // step only.
         std::wstring found;
         if (fetched == FEED_WEB_PAGE) {
             if (!FindFeedOfPage(page, found)) return false;
-            fetched = FetchFeedOrPage(found.c_str(), hCancel, pXMLDocPtr, &iFormat, page);
+            fetched = FetchFeedOrPage(found.c_str(), hCancel, pDoc, &iFormat, page);
             if (fetched == FEED_NOT_FETCHED) return false;
             if (fetched == FEED_WEB_PAGE) {
                 ReportMessageF(nullptr, L"The feed the page names, %s, is another web page.", found.c_str());
@@ -39,7 +39,7 @@ bool CheckFeedURL(_PROFILE_DATA* pProfile, HANDLE hCancel) {
         if (iFormat != FEED_FORMAT_RSS && iFormat != FEED_FORMAT_ATOM) throw qm::FeedError{-1};
         if (!found.empty()) CopyText(pProfile->szURL, 2049, found.c_str());
         if (pProfile->szTitle[0] == 0) {
-            GetFeedTitle(pXMLDocPtr.get(), iFormat == FEED_FORMAT_RSS ? L"channel" : L"feed", szTitle);
+            GetFeedTitle(pDoc.get(), iFormat == FEED_FORMAT_RSS ? L"channel" : L"feed", szTitle);
             CopyText(pProfile->szTitle, 501, szTitle);
         }
         return true;

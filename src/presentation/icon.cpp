@@ -4,7 +4,9 @@
 #include <new>
 #include "core/host.h"
 #include "core/record.h"
+#include "feed/newitems.h"
 #include "feed/title.h"
+#include "presentation/badge.h"
 #include "presentation/text.h"
 
 using namespace qm;
@@ -108,17 +110,25 @@ GpBitmap* RenderIconOverlay(_DOCKLET_DATA* pData) {
         if (GdipGetImageGraphicsContext(canvas.get(), g.put()) != Gdiplus::Ok) return canvas.release();
         GdipSetInterpolationMode(g.get(), Gdiplus::InterpolationModeHighQuality);
         GdipSetSmoothingMode(g.get(), Gdiplus::SmoothingModeAntiAlias);
-        if (pData->iDockletInfo & INFO_HIDE) return canvas.release();
-
-        std::unique_ptr<wchar_t[]> szText(new wchar_t[c_cchDisplayText]);
-        SelectDisplayText(pData, pData->iDockletInfo, szText.get(), c_cchDisplayText);
         wchar_t szFont[32];
         CopyText(szFont, 32, pData->szFontName);
-        DrawLabelText(g.get(), szText.get(), szFont, Gdiplus::FontStyleBold, pData->crFontColor,
-                      pData->crBackgroundColor, pData->bFontAlpha, pData->bBackgroundAlpha,
-                      Gdiplus::StringAlignmentCenter, Gdiplus::StringAlignmentCenter,
-                      2.0f * static_cast<float>(pData->iFontSize), pData->bFramedBackground == 1,
-                      pData->bRoundedCorners == 1, c_rcIconText);
+        if (!(pData->iDockletInfo & INFO_HIDE)) {
+            std::unique_ptr<wchar_t[]> szText(new wchar_t[c_cchDisplayText]);
+            SelectDisplayText(pData, pData->iDockletInfo, szText.get(), c_cchDisplayText);
+            DrawLabelText(g.get(), szText.get(), szFont, Gdiplus::FontStyleBold, pData->crFontColor,
+                          pData->crBackgroundColor, pData->bFontAlpha, pData->bBackgroundAlpha,
+                          Gdiplus::StringAlignmentCenter, Gdiplus::StringAlignmentCenter,
+                          2.0f * static_cast<float>(pData->iFontSize), pData->bFramedBackground == 1,
+                          pData->bRoundedCorners == 1, c_rcIconText);
+        }
+        // The count of new items goes over the text, so it wins where the two meet; it
+        // has its own switch ("NotifyNew") and shows even when the text is hidden.
+        size_t nNew;
+        {
+            ScopedLock lock(pData->csState);
+            nNew = CountMarkedItems(pData);
+        }
+        DrawCountBadge(g.get(), nNew, szFont);
     }
     return canvas.release();
 }

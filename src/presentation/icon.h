@@ -15,7 +15,8 @@ void SelectDisplayText(_DOCKLET_DATA* pData, unsigned int iInfo, wchar_t* szOut,
 // The item field that the bit set iInfo shows: INFO_ITEM_TITLE, INFO_ITEM_LINK, or 0
 // when it shows none (hidden, the docklet's or the profile's title, or nothing chosen).
 unsigned int ShownItemField(unsigned int iInfo);
-// A new 256 x 256 overlay bitmap with the icon text; the caller owns it. May throw
+// A new 256 x 256 overlay bitmap with the icon text and, when items are marked new, the
+// badge that counts them; the caller owns it. May throw
 // std::bad_alloc (nothing leaks then).
 qm::GpBitmap* RenderIconOverlay(_DOCKLET_DATA* pData);
 // A 16 x 16 bitmap of the image file for menus, or null. The caller deletes it.

@@ -13,7 +13,7 @@ _PROFILE_DATA* ActiveProfile(_DOCKLET_DATA* pData);
 // anew, unless bKeepMenuPicture and there already is one.
 void ApplyProfileImages(_DOCKLET_DATA* pData, bool bKeepMenuPicture = false);
 
-// ApplyProfileImages, then the hourly timer and a refresh of the active profile's feed.
+// ApplyProfileImages, then the refresh timer and a refresh of the active profile's feed.
 // A refresh of another profile that is still running is stopped first and its items
 // are dropped, so the new profile's refresh always starts.
 void ApplyCurrentProfile(_DOCKLET_DATA* pData);

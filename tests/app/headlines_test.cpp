@@ -31,11 +31,7 @@ struct HeadlinesTest : testing::Test {
     HttpServer server{[this](const HttpRequest&) {
         HttpResponse r;
         r.status = lStatus;
-        r.body = "<rss><channel><title>Feed</title>";
-        for (int i = lItems - 1; i >= 0; --i)
-            r.body += "<item><title>Item " + std::to_string(i) + "</title><link>http://e/" + std::to_string(i) +
-                      "</link></item>";
-        r.body += "</channel></rss>";
+        r.body = NewestFirstRss(lItems);
         return r;
     }};
     HWND hwnd = CreateDockWindow();
@@ -85,12 +81,14 @@ TEST_F(HeadlinesTest, NewItemsDrawAttentionOnceAndStayMarkedUntilTheMenuOpens) {
     EXPECT_EQ(MenuText(IDM_ITEM_FIRST + 1), L"\x2022 Item 3");
     ShowItemMenu(p);
     EXPECT_EQ(MenuText(IDM_ITEM_FIRST), L"Item 4");
-    // The profile applied anew (as a switch does): its first refresh marks nothing.
+    // The profile applied anew (as a switch does): its first refresh compares with what
+    // the feed's state file says was seen.
     lItems = 6;
     ApplyCurrentProfile(p);
     ASSERT_TRUE(WaitForWorker(p->hRefreshThread, 20000));
-    EXPECT_EQ(HostSnapshot().attention, 2);
-    EXPECT_EQ(MenuText(IDM_ITEM_FIRST), L"Item 5");
+    EXPECT_EQ(HostSnapshot().attention, 3);
+    EXPECT_EQ(MenuText(IDM_ITEM_FIRST), L"\x2022 Item 5");
+    EXPECT_EQ(MenuText(IDM_ITEM_FIRST + 1), L"Item 4");
 }
 
 TEST_F(HeadlinesTest, CycleStepsPausesAndStartsAgainAfterARefresh) {

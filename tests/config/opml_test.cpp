@@ -33,6 +33,35 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+struct OwnedSearch {
+    HWND hOwner, hFound;
+};
+
+BOOL CALLBACK FindOwned(HWND h, LPARAM l) {
+    auto* c = reinterpret_cast<OwnedSearch*>(l);
+    wchar_t szClass[64];
+    GetClassNameW(h, szClass, 64);
+    if (wcscmp(szClass, L"#32770") != 0 || !IsWindowVisible(h) || GetWindow(h, GW_OWNER) != c->hOwner) return TRUE;
+    c->hFound = h;
+    return FALSE;
+}
+
+// The visible dialog of this thread that hOwner owns (a question the dialog asks), or null.
+HWND OwnedDialog(HWND hOwner) {
+    OwnedSearch search = {hOwner, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindOwned, reinterpret_cast<LPARAM>(&search));
+    return search.hFound;
+}
+
+// The name in the file dialog's name field.
+std::wstring OfferedName(HWND hDialog) {
+    for (int id : {0x47C, 0x480}) {
+        wchar_t sz[MAX_PATH] = {};
+        if (GetDlgItem(hDialog, id) && GetDlgItemTextW(hDialog, id, sz, MAX_PATH) > 0) return sz;
+    }
+    return std::wstring();
+}
+
 std::string Nested(int iDepth) {
     std::string s = "<opml version=\"2.0\"><body>";
     for (int i = 0; i < iDepth; ++i) s += "<outline text=\"f\" xmlUrl=\"http://deep.test/\">";
@@ -89,18 +118,48 @@ struct OpmlTest : ConfigTest {
     }
 };
 
+// Back Up offers the name for the filter chosen and asks before it replaces a file; the
+// format follows the name.
 TEST_F(OpmlTest, BackUpAsOpmlThenRestoreIntoAnEmptySheetGivesTheSameFeeds) {
     AddLiveProfile(L"C &amp; <i>co</i> \"q\"", L"http://a.test/feed?x=1&y=2");
     AddLiveProfile(L"Caf\u00E9 \u4E2D\u6587 \U0001F600", L"https://b.test/atom");
     AddLiveProfile(L"", L"http://c.test/");
     const auto titles = LiveTitles();
     const auto urls = LiveURLs();
-    // Chosen by its filter, not by its name.
-    std::string file = temp + "subscriptions.txt";
-    WriteBytes(file, "");  // an existing file: no creation prompt
+    // The docklet's folder, where the dialog offers the backup, holds one already.
+    CreateDirectoryA((temp + "Docklets").c_str(), nullptr);
+    CreateDirectoryA((temp + "Docklets\\Quillmere").c_str(), nullptr);
+    std::string file = temp + "Docklets\\Quillmere\\QuillmereProfiles.opml";
+    WriteBytes(file, "old");
+    HWND hFileDialog = nullptr;
+    std::wstring offered;
+    bool bAsked = false;
     ASSERT_TRUE(Configure({WaitSheet(), Tab(3), Do([&] { PostClick(Page(3), IDC_PROFILE_BACKUP); }),
-                           AnswerFile(file, true), WaitDialogGone(c_szFileDialog), PressSheet(PSBTN_CANCEL),
-                           WaitDialogGone(c_szSheet)}));
+                           [&] {
+                               hFileDialog = FindDialog(c_szFileDialog);
+                               if (!hFileDialog || !IsWindowEnabled(hFileDialog)) return false;
+                               const int iTypeCombo = 0x470;  // the dialog's file type list
+                               SendDlgItemMessageW(hFileDialog, iTypeCombo, CB_SETCURSEL, 1, 0);
+                               for (WORD wCode : {CBN_SELCHANGE, CBN_SELENDOK})
+                                   SendMessageW(hFileDialog, WM_COMMAND, MAKEWPARAM(iTypeCombo, wCode),
+                                                reinterpret_cast<LPARAM>(GetDlgItem(hFileDialog, iTypeCombo)));
+                               return true;
+                           },
+                           Do([&] {
+                               offered = OfferedName(hFileDialog);
+                               PostMessageW(hFileDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                                            reinterpret_cast<LPARAM>(GetDlgItem(hFileDialog, IDOK)));
+                           }),
+                           [&] {
+                               HWND hPrompt = OwnedDialog(hFileDialog);
+                               if (!hPrompt) return false;
+                               bAsked = true;
+                               PostMessageW(hPrompt, WM_COMMAND, IDYES, 0);
+                               return true;
+                           },
+                           WaitDialogGone(c_szFileDialog), PressSheet(PSBTN_CANCEL), WaitDialogGone(c_szSheet)}));
+    EXPECT_EQ(offered, L"QuillmereProfiles.opml");
+    EXPECT_TRUE(bAsked);
     std::string opml = ReadBytes(file);
     EXPECT_EQ(opml.rfind("<?xml", 0), 0u) << opml;
     for (const char* part : {"<opml version=\"2.0\">", "<title>Quillmere feed profiles</title>", "<dateCreated>",
@@ -179,25 +238,40 @@ TEST_F(OpmlTest, BadListsChangeNothingAndSayWhy) {
     }
 }
 
-TEST_F(OpmlTest, TenThousandFeedsAreAllAddedAndTheListStaysUsable) {
+// A list longer than the room left adds up to the limit and says how many it left out;
+// Add then refuses, and the list saves and loads whole.
+TEST_F(OpmlTest, AListBeyondTheLimitFillsTheListAndTheRestIsLeftOut) {
     std::string s = "<opml version=\"2.0\"><body>";
-    for (int i = 0; i < 10000; ++i)
+    for (int i = 0; i < 12000; ++i)
         s += "<outline text=\"Feed " + std::to_string(i) + "\" xmlUrl=\"http://many.test/" + std::to_string(i) + "\"/>";
     std::string file = temp + "many.opml";
     WriteBytes(file, s + "</body></opml>");
-    std::vector<std::wstring> titles;
+    std::vector<std::wstring> titles, messages;
     ASSERT_TRUE(Configure({WaitSheet(), Tab(3), Do([&] { PostClick(Page(3), IDC_PROFILE_RESTORE); }),
                            AnswerFile(file), WaitDialogGone(c_szFileDialog), Do([&] {
                                SendDlgItemMessageW(Page(3), IDC_PROFILE_LIST, LB_SETCURSEL, 9999, 0);
                                Click(Page(3), IDC_PROFILE_UP);
+                               Click(Page(3), IDC_PROFILE_ADD);
                                titles = ListTitles(Page(3));
+                               messages = CapturedMessages();
                            }),
                            PressSheet(PSBTN_OK), WaitDialogGone(c_szSheet)}));
     ASSERT_EQ(titles.size(), 10000u);
     EXPECT_EQ(titles[9998], L"Feed 9999");
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[1], L"Added 10000 feeds. 2000 were left out: the list holds at most 10000 profiles.");
+    EXPECT_EQ(messages[2], L"The list holds 10000 profiles, the most it can. Delete one to add another.");
     ASSERT_EQ(pLive->iProfileCount, 10000u);
     EXPECT_STREQ(pLive->profiles.GetAt(9998)->szURL, L"http://many.test/9999");
     EXPECT_EQ(pLive->iCurrentProfile, 9998);
+    std::wstring ini = Wide(temp + "dock.ini");
+    ASSERT_TRUE(SaveSettings(pLive, ini.c_str(), L"Docklet1"));
+    _DOCKLET_DATA* pLoaded = NewDockletRecord();
+    LoadSettings(pLoaded, ini.c_str(), L"Docklet1");
+    EXPECT_EQ(pLoaded->iProfileCount, 10000u);
+    EXPECT_STREQ(pLoaded->profiles.GetAt(9999)->szTitle, L"Feed 9998");
+    FreeProfiles(pLoaded->profiles);
+    ReleaseDocklet(pLoaded);
 }
 
 // A list is decoded as a feed is: a Latin-1 list with a DOCTYPE keeps its accents, and

@@ -5,6 +5,8 @@
 #include <sstream>
 #include "support/httpserver.h"
 #include "config/fixture.h"
+#include "core/u16.h"
+#include "feed/itemstate.h"
 
 namespace {
 
@@ -150,17 +152,55 @@ TEST_F(ProfilesTest, DeletingTheCurrentOrTheOnlyProfile) {
     EXPECT_EQ(std::count(messages.begin(), messages.end(), L"Do you really want to delete this profile?"), 3);
 }
 
+// A deleted profile's state file goes when the sheet is committed; the state of a feed
+// that another profile still reads, other files of the folder, and everything when the
+// sheet is cancelled, stay.
+TEST_F(ProfilesTest, DeletingAProfileRemovesItsStateFileAndNothingElse) {
+    const wchar_t* urls[] = {L"http://a.test/feed", L"http://b.test/feed", L"http://a.test/feed",
+                             L"http://c.test/feed"};
+    for (const wchar_t* url : urls) AddLiveProfile(L"P", url);
+    pLive->iCurrentProfile = 3;
+    auto stateFile = [](const wchar_t* url) {
+        return ItemStateFolder() + L"\\" + AsWide(ItemStateFileName(AsU16(url)));
+    };
+    for (const wchar_t* url : {L"http://a.test/feed", L"http://b.test/feed", L"http://other.test/"}) {
+        ItemState state;
+        state.url = AsU16(url);
+        ASSERT_TRUE(WriteItemStateFile(state, L""));
+    }
+    auto exists = [&](const wchar_t* url) {
+        return GetFileAttributesW(stateFile(url).c_str()) != INVALID_FILE_ATTRIBUTES;
+    };
+    auto deleteFirstTwo = [&] {
+        for (int i = 0; i < 2; ++i) {
+            Select(Page(3), 0);
+            Click(Page(3), IDC_PROFILE_DELETE);
+        }
+    };
+    ASSERT_TRUE(
+        Configure({WaitSheet(), Tab(3), Do(deleteFirstTwo), PressSheet(PSBTN_CANCEL), WaitDialogGone(c_szSheet)}));
+    EXPECT_TRUE(exists(L"http://a.test/feed") && exists(L"http://b.test/feed"));
+    ASSERT_TRUE(Configure({WaitSheet(), Tab(3), Do(deleteFirstTwo), PressSheet(PSBTN_OK), WaitDialogGone(c_szSheet)}));
+    EXPECT_EQ(pLive->iProfileCount, 2u);
+    EXPECT_FALSE(exists(L"http://b.test/feed"));
+    EXPECT_TRUE(exists(L"http://a.test/feed"));  // the third profile reads it too
+    EXPECT_TRUE(exists(L"http://other.test/"));
+}
+
 TEST_F(ProfilesTest, AnsweringNoChangesNothing) {
     AddLiveProfile(L"A");
+    std::string file = temp + "backup.ini";
+    { std::ofstream(file.c_str()) << "[Quillmere]\r\nProfiles=0\r\n"; }
     SetMessageSink(AnswerNo, nullptr);
     std::vector<std::wstring> titles;
     ASSERT_TRUE(Configure({WaitSheet(), Tab(3), Do([&] {
                                Select(Page(3), 0);
                                Click(Page(3), IDC_PROFILE_DELETE);
-                               Click(Page(3), IDC_PROFILE_RESTORE);
-                               titles = ListTitles(Page(3));
+                               PostClick(Page(3), IDC_PROFILE_RESTORE);
                            }),
-                           PressSheet(PSBTN_OK), WaitDialogGone(c_szSheet)}));
+                           AnswerFile(file), WaitDialogGone(c_szFileDialog),
+                           Do([&] { titles = ListTitles(Page(3)); }), PressSheet(PSBTN_OK),
+                           WaitDialogGone(c_szSheet)}));
     EXPECT_EQ(titles, (std::vector<std::wstring>{L"A"}));
     EXPECT_EQ(LiveTitles(), (std::vector<std::wstring>{L"A"}));
 }
@@ -290,7 +330,6 @@ TEST_F(ProfilesTest, BackUpThenRestoreGivesTheSameProfilesAndSettings) {
     pLive->iFontSize = 15;
     pLive->iItemAction = ITEM_ACTION_BROWSER;
     std::string file = temp + "backup.ini";
-    { std::ofstream(file.c_str()); }  // an existing file: no creation prompt
     std::vector<std::wstring> afterDelete, afterRestore;
     int iSelAfterRestore = -2;
     ASSERT_TRUE(Configure({WaitSheet(), Tab(3), Do([&] { PostClick(Page(3), IDC_PROFILE_BACKUP); }),
@@ -326,29 +365,12 @@ TEST_F(ProfilesTest, BackUpThenRestoreGivesTheSameProfilesAndSettings) {
     EXPECT_EQ(calls.back().text, "C:\\img\\bg.png");
 }
 
-TEST_F(ProfilesTest, RestoreFromAFileWithoutTheSectionGivesDefaultsAndNoProfiles) {
-    AddLiveProfile(L"A");
-    CopyText(pLive->szTitle, 500, L"Before");
-    std::string file = temp + "other.ini";
-    { std::ofstream(file.c_str()) << "[SomeOtherDocklet]\r\nTitle=Other\r\nProfiles=2\r\n"; }
-    std::vector<std::wstring> afterRestore = {L"x"};
-    ASSERT_TRUE(Configure({WaitSheet(), Tab(3), Do([&] { PostClick(Page(3), IDC_PROFILE_RESTORE); }),
-                           AnswerFile(file), WaitDialogGone(c_szFileDialog),
-                           Do([&] { afterRestore = ListTitles(Page(3)); }), PressSheet(PSBTN_OK),
-                           WaitDialogGone(c_szSheet)}));
-    EXPECT_TRUE(afterRestore.empty());
-    EXPECT_EQ(pLive->iProfileCount, 0u);
-    EXPECT_EQ(pLive->iCurrentProfile, -1);
-    EXPECT_STREQ(pLive->szTitle, L"Quillmere");
-    EXPECT_EQ(pLive->iFontSize, 11);
-}
-
 TEST_F(ProfilesTest, CancelAfterRestoreAndAddKeepsTheLiveList) {
     _PROFILE_DATA* a = AddLiveProfile(L"A");
     _PROFILE_DATA* b = AddLiveProfile(L"B");
     pLive->iCurrentProfile = 1;
-    std::string file = temp + "empty.ini";
-    { std::ofstream(file.c_str()); }
+    std::string file = temp + "restored.ini";
+    { std::ofstream(file.c_str()) << "[Quillmere]\r\nProfiles=1\r\nA0-RssFeedTitle=R\r\n"; }
     std::vector<Step> steps = {WaitSheet(), Tab(3), Do([&] { PostClick(Page(3), IDC_PROFILE_RESTORE); }),
                                AnswerFile(file), WaitDialogGone(c_szFileDialog)};
     AddThroughEditor(steps, L"http://c.test/", L"C");

@@ -361,6 +361,30 @@ TEST_F(ConfigTest, HeadlinesPageEnablesTheCycleFieldsWithItsBoxAndClampsWhatIsTy
     EXPECT_TRUE(KillTimer(hwnd, IDT_CYCLE)) << "the hand-over starts the cycle";
 }
 
+// The period of checks on the Headlines page: what is typed is held to its bounds, and
+// when the active feed asks for less often the page says so next to it.
+TEST_F(ConfigTest, HeadlinesPageSaysWhenTheFeedAsksForFewerChecks) {
+    EXPECT_EQ(FeedRuleNote(60, 0), L"");
+    EXPECT_EQ(FeedRuleNote(60, 60), L"");
+    EXPECT_EQ(FeedRuleNote(60, 120), L"This feed asks for at most one check every 2 hours.");
+    EXPECT_EQ(FeedRuleNote(15, 90), L"This feed asks for at most one check every 90 minutes.");
+    AddLiveProfile(L"A")->iFeedRuleMinutes = 120;
+    pLive->iCurrentProfile = 0;
+    std::vector<std::wstring> seen;
+    ASSERT_TRUE(Configure({WaitSheet(), Tab(4), Do([&] {
+                               HWND h = Page(4);
+                               seen.push_back(ControlText(h, IDC_REFRESH_MINUTES));
+                               seen.push_back(ControlText(h, IDC_FEED_RULE));
+                               SetDlgItemTextW(h, IDC_REFRESH_MINUTES, L"180");
+                               seen.push_back(ControlText(h, IDC_FEED_RULE));
+                               SetDlgItemTextW(h, IDC_REFRESH_MINUTES, L"2");
+                           }),
+                           PressSheet(PSBTN_OK), WaitDialogGone(L"Configure Quillmere")}));
+    EXPECT_EQ(seen, (std::vector<std::wstring>{L"60", L"This feed asks for at most one check every 2 hours.", L""}));
+    EXPECT_EQ(pLive->iRefreshMinutes, 5);
+    EXPECT_TRUE(KillTimer(hwnd, IDT_REFRESH)) << "the new period counts from the hand-over";
+}
+
 TEST_F(ConfigTest, PagesRenderCleanly) {
     // The default pictures of the dock layout, so the previews have something to show.
     std::wstring background = Wide(BuildPath("dock\\Docklets\\Quillmere\\icons\\background.png"));

@@ -30,8 +30,21 @@ struct SettingsTest : testing::Test {
         GetPrivateProfileStringA(section, key, "<missing>", sz, sizeof(sz), ini.c_str());
         return sz;
     }
-    void Load(const char* section = "Q") { LoadSettings(pData, ini.c_str(), section); }
+    std::wstring File() const { return Wide(ini); }
+    void Load(const wchar_t* section = L"Q") { LoadSettings(pData, File().c_str(), section); }
+    bool Save(const wchar_t* section = L"Q2") { return SaveSettings(pData, File().c_str(), section); }
+    static std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 };
+
+// A file of the test sources, as Wine sees the build machine's files.
+std::string SourceFile(const char* szRelative) {
+    std::string path = std::string("Z:") + __FILE__;
+    path.erase(path.find_last_of("/\\") + 1);
+    path += szRelative;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
 
 }  // namespace
 
@@ -63,7 +76,7 @@ TEST_F(SettingsTest, MissingSectionGivesDefaults) {
 
 TEST_F(SettingsTest, NullFileSetsDefaultsAndLabel) {
     pData->iFontSize = 99;
-    LoadSettings(pData, nullptr, "Q");
+    LoadSettings(pData, nullptr, L"Q");
     EXPECT_EQ(pData->iFontSize, 11);
     EXPECT_EQ(HostSnapshot().label, "Quillmere");
 }
@@ -96,11 +109,13 @@ TEST_F(SettingsTest, DamagedCountsNeverReachTheList) {
     EXPECT_EQ(pData->iProfileCount, 0u);
     EXPECT_EQ(pData->iCurrentProfile, -1);
 
-    Write("[Q]\r\nProfiles=999999999\r\nCurrentProfile=5\r\n");
+    // A count above the limit loads the first MAX_PROFILES profiles.
+    Write("[Q]\r\nProfiles=999999999\r\nCurrentProfile=5\r\nA9999-RssFeedTitle=Last\r\n");
     Load();
-    EXPECT_EQ(pData->iProfileCount, 0u);
-    EXPECT_EQ(pData->profiles.GetCount(), 0u);
-    EXPECT_EQ(pData->iCurrentProfile, -1);
+    EXPECT_EQ(pData->iProfileCount, static_cast<unsigned>(MAX_PROFILES));
+    ASSERT_EQ(pData->profiles.GetCount(), static_cast<unsigned>(MAX_PROFILES));
+    EXPECT_STREQ(pData->profiles.GetAt(MAX_PROFILES - 1)->szTitle, L"Last");
+    EXPECT_EQ(pData->iCurrentProfile, 5);
 
     Write("[Q]\r\nProfiles=1\r\nCurrentProfile=1\r\n");
     Load();
@@ -118,12 +133,12 @@ TEST_F(SettingsTest, LongTextIsCutToItsReadLimit) {
     EXPECT_EQ(wcslen(pData->profiles.GetAt(0)->szTitle), 499u);
 }
 
-TEST_F(SettingsTest, SaveRoundTripsAndDeletedProfileKeysStay) {
+TEST_F(SettingsTest, SaveRoundTripsAndDeletedProfilesKeysGo) {
     Write("[Q]\r\nTitle=My feeds\r\nDFontColor=255\r\nDFontAlpha=12\r\nItemAction=4\r\nApplication=C:\\x.exe\r\n"
           "Profiles=2\r\nCurrentProfile=1\r\nA0-RssFeedURL=http://a/\r\nA1-RssFeedURL=http://b/\r\n"
           "A1-RssFeedTitle=B\r\n");
     Load();
-    SaveSettings(pData, ini.c_str(), "Q2");
+    ASSERT_TRUE(Save());
     EXPECT_EQ(Read("Title", "Q2"), "My feeds");
     EXPECT_EQ(Read("DFontColor", "Q2"), "255");
     EXPECT_EQ(Read("DFontAlpha", "Q2"), "12");
@@ -132,16 +147,18 @@ TEST_F(SettingsTest, SaveRoundTripsAndDeletedProfileKeysStay) {
     EXPECT_EQ(Read("A1-RssFeedTitle", "Q2"), "B");
     EXPECT_EQ(Read("A0-IconMenu", "Q2"), "menu.png");
 
-    // Delete the first profile and save again: the count falls, old keys remain unread.
+    // Delete the first profile and save again: the count falls and the keys of the
+    // profile beyond it go.
     FreeProfile(pData->profiles.GetAt(0));
     pData->profiles.RemoveAt(0);
     pData->iProfileCount = 1;
     pData->iCurrentProfile = 0;
-    SaveSettings(pData, ini.c_str(), "Q2");
+    ASSERT_TRUE(Save());
     EXPECT_EQ(Read("Profiles", "Q2"), "1");
     EXPECT_EQ(Read("A0-RssFeedURL", "Q2"), "http://b/");
-    EXPECT_EQ(Read("A1-RssFeedURL", "Q2"), "http://b/");
-    Load("Q2");
+    EXPECT_EQ(Read("A1-RssFeedURL", "Q2"), "<missing>");
+    EXPECT_EQ(Read("A1-RssFeedTitle", "Q2"), "<missing>");
+    Load(L"Q2");
     ASSERT_EQ(pData->iProfileCount, 1u);
     EXPECT_STREQ(pData->profiles.GetAt(0)->szTitle, L"B");
     EXPECT_EQ(pData->bFontAlpha, 12);
@@ -151,17 +168,161 @@ TEST_F(SettingsTest, SaveRoundTripsAndDeletedProfileKeysStay) {
 TEST_F(SettingsTest, HeadlineKeysAreClampedAndRoundTrip) {
     // Out of range, past the range of int, not a number, a flag other than 1; then missing.
     Write("[Q]\r\nCycleItems=1\r\nCycleSeconds=99999999999\r\nCycleCount=-4\r\nNotifyNew=2\r\n"
-          "[R]\r\nCycleSeconds=soon\r\n");
+          "RefreshMinutes=1\r\n[R]\r\nCycleSeconds=soon\r\nRefreshMinutes=99999999999\r\n");
     Load();
-    EXPECT_EQ(std::vector<int>({pData->bCycleItems, pData->iCycleSeconds, pData->iCycleCount, pData->bNotifyNew}),
-              std::vector<int>({1, 3600, 1, 0}));
-    SaveSettings(pData, ini.c_str(), "Q2");
+    EXPECT_EQ(std::vector<int>({pData->bCycleItems, pData->iCycleSeconds, pData->iCycleCount, pData->bNotifyNew,
+                                pData->iRefreshMinutes}),
+              std::vector<int>({1, 3600, 1, 0, 5}));
+    ASSERT_TRUE(Save());
     EXPECT_EQ(Read("CycleItems", "Q2") + " " + Read("CycleSeconds", "Q2") + " " + Read("CycleCount", "Q2") + " " +
-                  Read("NotifyNew", "Q2"),
-              "1 3600 1 0");
-    Load("R");
-    EXPECT_EQ(std::vector<int>({pData->bCycleItems, pData->iCycleSeconds, pData->iCycleCount, pData->bNotifyNew}),
-              std::vector<int>({0, 3, 10, 1}));
+                  Read("NotifyNew", "Q2") + " " + Read("RefreshMinutes", "Q2"),
+              "1 3600 1 0 5");
+    Load(L"R");
+    EXPECT_EQ(std::vector<int>({pData->bCycleItems, pData->iCycleSeconds, pData->iCycleCount, pData->bNotifyNew,
+                                pData->iRefreshMinutes}),
+              std::vector<int>({0, 3, 10, 1, 1440}));
+    // Missing, as in every file written before the setting: hourly, as it always was.
+    Load(L"NoSuchSection");
+    EXPECT_EQ(pData->iRefreshMinutes, 60);
+}
+
+// A dock's settings file that the docklet wrote before it kept the section itself: the
+// dock's sections around it, keys of the dock inside it, and the keys of a deleted
+// profile left behind.
+TEST_F(SettingsTest, AFileWrittenBeforeLoadsAsItDidAndSavesWithOnlyTheLeftoversGone) {
+    const std::string original = ReadFileBytes(Wide(SourceFile("data\\legacy_dock.ini")));
+    ASSERT_FALSE(original.empty());
+    Write(original.c_str());
+    Load(L"Docklet1");
+    EXPECT_STREQ(pData->szTitle, L"My News = \"today\"");
+    EXPECT_STREQ(pData->szImagesFolder, L"icons");
+    EXPECT_STREQ(pData->szBackgroundImage, L"C:\\dock\\Docklets\\Quillmere\\icons\\background.png");
+    EXPECT_STREQ(pData->szMenuIcon, L"C:\\dock\\Docklets\\Quillmere\\icons\\menu.png");
+    EXPECT_STREQ(pData->szFontName, L"Verdana");
+    EXPECT_STREQ(pData->szApplication, L"C:\\Program Files\\Reader\\reader.exe");
+    EXPECT_EQ(std::vector<long long>({pData->iDockletInfo, pData->iLabelInfo, pData->iFontSize, pData->crFontColor,
+                                      pData->bFontAlpha, pData->crBackgroundColor, pData->bBackgroundAlpha,
+                                      pData->bFramedBackground, pData->bRoundedCorners, pData->iPosX, pData->iPosY,
+                                      pData->iWidth, pData->iHeight, pData->iItemAction, pData->bSavePos,
+                                      pData->bCycleItems, pData->iCycleSeconds, pData->iCycleCount,
+                                      pData->bNotifyNew, pData->iRefreshMinutes, pData->iProfileCount,
+                                      pData->iCurrentProfile}),
+              std::vector<long long>({5, 2, 13, 0xC0FFEE, 200, 0x102030, 77, 0, 1, 120, -5, 640, 480, 4, 1, 1, 12, 5,
+                                      0, 30, 3, 2}));
+    ASSERT_EQ(pData->profiles.GetCount(), 3u);
+    const wchar_t* titles[] = {L"Alpha News", L"", L"Delta; with semicolon"};
+    const wchar_t* urls[] = {L"http://alpha.example/rss.xml", L"http://gamma.example/feed", L"http://delta.example/"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_STREQ(pData->profiles.GetAt(i)->szTitle, titles[i]);
+        EXPECT_STREQ(pData->profiles.GetAt(i)->szURL, urls[i]);
+    }
+    EXPECT_STREQ(pData->profiles.GetAt(2)->szBackgroundImage, L"background.png");
+
+    // Saved unchanged: the file is the same but for the deleted profile's keys.
+    ASSERT_TRUE(Save(L"Docklet1"));
+    std::string expected = original;
+    size_t from = expected.find("A3-RssFeedURL"), to = expected.find("Effect=2");
+    ASSERT_LT(from, to);
+    expected.erase(from, to - from);
+    EXPECT_EQ(ReadFileBytes(File()), expected);
+}
+
+// The section is read once and its keys looked up as the platform's profile functions
+// read them: the test compares every value with what they give for the same file.
+TEST_F(SettingsTest, KeysReadAsTheProfileFunctionsReadThem) {
+    Write((std::string("[Q\r\nTitle=not a section\r\n[q]\r\n; Title=comment\r\n\r\n  title  =  \"  Quoted  \"  \r\n"
+          "Title=second\r\nDFontName='Single'\r\nApplication=\"half\r\nDFontSize\r\nDFontSize=9\r\n"
+          "dfontcolor=\t255 \r\nPosX=\"12\"\r\nPosY=7x\rWidth=33\r\nProfiles=2\r\nA0-RssFeedURL=http://a/?x=\"1\"\r\n"
+          "A0-RSSFEEDTITLE= ;not a comment\r\nA1-RssFeedTitle=" + std::string(600, 't') + "\r\n"
+          "[Q]\r\nHeight=5\r\n")).c_str());
+    Load();
+    auto platform = [&](const wchar_t* key, const wchar_t* def, DWORD cchLimit) {
+        std::vector<wchar_t> sz(cchLimit + 1);
+        GetPrivateProfileStringW(L"Q", key, def, sz.data(), cchLimit + 1, File().c_str());
+        return std::wstring(sz.data());
+    };
+    EXPECT_EQ(pData->szTitle, platform(L"Title", L"Quillmere", 259));
+    EXPECT_EQ(pData->szFontName, platform(L"DFontName", L"Tahoma", 31));
+    EXPECT_EQ(pData->szApplication, platform(L"Application", L"", 259));
+    const _PROFILE_DATA* p0 = pData->profiles.GetAt(0);
+    const _PROFILE_DATA* p1 = pData->profiles.GetAt(1);
+    EXPECT_EQ(p0->szURL, platform(L"A0-RssFeedURL", L"", 2047));
+    EXPECT_EQ(p0->szTitle, platform(L"A0-RssFeedTitle", L"", 499));
+    EXPECT_EQ(p1->szTitle, platform(L"A1-RssFeedTitle", L"", 499));
+    EXPECT_EQ(p1->szMenuIcon, platform(L"A1-IconMenu", L"menu.png", 259));
+    auto number = [&](const wchar_t* key, const wchar_t* def) { return _wtoi(platform(key, def, 19).c_str()); };
+    EXPECT_EQ(std::vector<int>({pData->iFontSize, static_cast<int>(pData->crFontColor), pData->iPosX, pData->iPosY,
+                                pData->iWidth, pData->iHeight}),
+              std::vector<int>({number(L"DFontSize", L"11"), number(L"DFontColor", L"16777215"),
+                                number(L"PosX", L"-1"), number(L"PosY", L"-1"), number(L"Width", L"450"),
+                                number(L"Height", L"300")}));
+    // What that is, spelt out.
+    EXPECT_STREQ(pData->szTitle, L"  Quoted  ");
+    EXPECT_STREQ(pData->szFontName, L"Single");
+    EXPECT_EQ(pData->iFontSize, 11);
+    EXPECT_EQ(pData->iWidth, 33);
+    EXPECT_EQ(pData->iHeight, 300);
+}
+
+// Only the docklet's section changes, in one write: other sections stay byte for byte,
+// whatever their layout; the dock's keys in the section stay; the file keeps its
+// encoding, and text the code page cannot hold survives in a Unicode file.
+TEST_F(SettingsTest, SaveChangesOnlyTheDockletsKeysAndKeepsTheEncoding) {
+    const std::string before = "; the dock's settings\nLoose = line\n[General]\n  Version = 1.9 \n\n;c\n";
+    const std::string after = "[Other]\r\n Title=x\r\nA0-RssFeedURL = other's\r\n\r\n";
+    Write((before + "[Q]\r\nDockKey = kept \r\nTitle=Old\r\n; note\r\nA5-IconMenu=gone\r\nA05-IconMenu=kept\r\n" +
+           after).c_str());
+    Load();
+    CopyText(pData->szTitle, 500, L"New\r\n[Injected]\r\nKey=1");
+    ASSERT_TRUE(Save(L"Q"));
+    std::string bytes = ReadFileBytes(File());
+    EXPECT_EQ(bytes.substr(0, before.size()), before);
+    EXPECT_EQ(bytes.substr(bytes.size() - after.size()), after);
+    std::string section = bytes.substr(before.size(), bytes.size() - before.size() - after.size());
+    EXPECT_EQ(section.find("[Q]\r\nDockKey = kept \r\nTitle=New  [Injected]  Key=1\r\nImagesFolder=icons\r\n"), 0u)
+        << section;
+    EXPECT_NE(section.find("NotifyNew=1\r\nRefreshMinutes=60\r\nProfiles=0\r\nCurrentProfile=-1\r\n; note\r\n"
+                           "A05-IconMenu=kept\r\n"),
+              std::string::npos)
+        << section;
+    EXPECT_EQ(section.find("A5-"), std::string::npos);
+
+    // UTF-16 with a byte-order mark, the section last and without a line break at the
+    // end; then UTF-8 with a mark.
+    const std::wstring title = L"Caf\u00E9 \u65E5\u672C";
+    std::wstring wide = L"\uFEFF[Other]\r\nK=\u00E9\r\n[Q]\r\nTitle=x";
+    Write("");
+    {
+        FILE* f = _wfopen(File().c_str(), L"wb");
+        fwrite(wide.data(), sizeof(wchar_t), wide.size(), f);
+        fclose(f);
+    }
+    CopyText(pData->szTitle, 500, title.c_str());
+    ASSERT_TRUE(Save(L"Q"));
+    bytes = ReadFileBytes(File());
+    const std::wstring head = L"\uFEFF[Other]\r\nK=\u00E9\r\n[Q]\r\nTitle=" + title + L"\r\n";
+    ASSERT_GE(bytes.size(), head.size() * 2);
+    EXPECT_EQ(bytes.compare(0, head.size() * 2, reinterpret_cast<const char*>(head.data()), head.size() * 2), 0);
+    Load();
+    EXPECT_EQ(pData->szTitle, title);
+
+    Write("\xEF\xBB\xBF[Q]\r\nTitle=x\r\n");
+    CopyText(pData->szTitle, 500, title.c_str());
+    ASSERT_TRUE(Save(L"Q"));
+    EXPECT_EQ(ReadFileBytes(File()).find("\xEF\xBB\xBF[Q]\r\nTitle=Caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC\r\n"), 0u);
+    Load();
+    EXPECT_EQ(pData->szTitle, title);
+}
+
+TEST_F(SettingsTest, AFileThatCannotBeWrittenIsReportedAndLeftAsItWas) {
+    Write("[Q]\r\nTitle=Old\r\n");
+    SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_READONLY);
+    DWORD dwError = 0;
+    EXPECT_FALSE(SaveSettings(pData, File().c_str(), L"Q", &dwError));
+    EXPECT_EQ(dwError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadFileBytes(File()), "[Q]\r\nTitle=Old\r\n");
+    EXPECT_FALSE(SaveSettings(pData, (Wide(folder) + L"no such folder\\dock.ini").c_str(), L"Q", &dwError));
 }
 
 TEST(ResolveImagePath, DefaultNameGoesIntoTheImagesFolder) {

@@ -535,25 +535,123 @@ TEST_F(DownloadTest, RetryAfterIsHonouredWithinBounds) {
     }
 }
 
-// Compression only where the platform decodes it; a body in a coding nobody decoded
-// fails with a message that says so.
-TEST_F(DownloadTest, CompressedBodies) {
-    HttpResponse r = Xml(MakeRss(4));
-    r.compression = HttpResponse::GZIP_IF_ACCEPTED;
-    HttpServer asked(r);
-    ASSERT_TRUE(Fetch(asked));
-    EXPECT_EQ(pData->items.GetCount(), 4u);
-    const bool bDecodes = HttpSessionDecompresses(pData->pHttpSession.get());
-    EXPECT_EQ(asked.Requests()[0].Header("Accept-Encoding").find("gzip") != std::string::npos, bDecodes);
-    r.compression = HttpResponse::GZIP_ALWAYS;
-    HttpServer unasked(r);
-    CopyText(Profile()->szURL, 2049, unasked.Url().c_str());
-    EXPECT_EQ(RetrieveFeed(pData), bDecodes);
-    const std::wstring code = std::to_wstring(static_cast<int>(FEED_E_CONTENT_ENCODING));
-    if (!bDecodes) {
-        EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"Unsupported content encoding \"gzip\" (" + code + L")",
-                                                         L"Invalid Exception (" + code + L")"}));
+// Compressed bodies in every form servers send are decoded by us, on every platform:
+// gzip, deflate with zlib's wrapper and raw deflate, asked for on every request.
+TEST_F(DownloadTest, CompressedBodiesInEveryForm) {
+    for (HttpResponse::Compression compression :
+         {HttpResponse::GZIP, HttpResponse::DEFLATE, HttpResponse::RAW_DEFLATE, HttpResponse::PLAIN}) {
+        ResetHost();
+        HttpResponse r = Xml(MakeRss(300, "Compressed"));
+        r.compression = compression;
+        HttpServer server(r);
+        if (!pData) pData = NewFeedRecord(server.Url());
+        CopyText(Profile()->szURL, 2049, server.Url().c_str());
+        EXPECT_TRUE(RetrieveFeed(pData)) << compression;
+        EXPECT_EQ(pData->items.GetCount(), 300u) << compression;
+        EXPECT_TRUE(Messages().empty()) << compression;
+        EXPECT_EQ(server.Requests()[0].Header("Accept-Encoding"), "gzip, deflate");
     }
+}
+
+// A body that claims a coding and is not in it, or is cut short, fails with the message
+// for a compressed response; a coding we do not read says which it is. The items go.
+TEST_F(DownloadTest, BrokenOrUnknownCodingsFailClearly) {
+    const std::string gzip = Gzip(MakeRss(200));
+    const std::wstring bad = std::to_wstring(static_cast<int>(HRESULT_FROM_WIN32(ERROR_INVALID_DATA)));
+    struct Case {
+        std::string body;
+        const char* szCoding;
+        std::wstring first;
+    } cases[] = {
+        {MakeRss(2), "gzip", L"Invalid compressed response (" + bad + L")"},
+        {MakeRss(2), "deflate", L"Invalid compressed response (" + bad + L")"},
+        {gzip.substr(0, gzip.size() / 2), "gzip", L"Invalid compressed response (" + bad + L")"},
+        {gzip.substr(0, gzip.size() - 8), "x-gzip", L"Invalid compressed response (" + bad + L")"},
+        {MakeRss(2), "br", L"Unsupported content encoding \"br\" (" + bad + L")"},
+        {MakeRss(2), "gzip, gzip", L"Unsupported content encoding \"gzip, gzip\" (" + bad + L")"},
+    };
+    for (const Case& c : cases) {
+        ResetHost();
+        HttpServer good(Xml(MakeRss(2)));
+        if (!pData) pData = NewFeedRecord(good.Url());
+        CopyText(Profile()->szURL, 2049, good.Url().c_str());
+        ASSERT_TRUE(RetrieveFeed(pData));
+        HttpResponse r = Xml(c.body);
+        r.extraHeaders = std::string("Content-Encoding: ") + c.szCoding + "\r\n";
+        HttpServer server(r);
+        CopyText(Profile()->szURL, 2049, server.Url().c_str());
+        EXPECT_FALSE(RetrieveFeed(pData)) << c.szCoding;
+        EXPECT_EQ(Messages(), (std::vector<std::wstring>{c.first, L"Invalid Exception (" + bad + L")"})) << c.szCoding;
+        EXPECT_EQ(pData->items.GetCount(), 0u);
+    }
+    // Cut short by the network: the transfer's own failure, as a compressed response.
+    ResetHost();
+    HttpResponse r = Xml(gzip);
+    r.extraHeaders = "Content-Encoding: gzip\r\n";
+    r.dropAfter = gzip.size() / 2;
+    HttpServer dropped(r);
+    CopyText(Profile()->szURL, 2049, dropped.Url().c_str());
+    EXPECT_FALSE(RetrieveFeed(pData));
+    ASSERT_EQ(Messages().size(), 2u);
+    EXPECT_EQ(Messages()[0].rfind(L"Invalid compressed response (", 0), 0u) << Messages()[0];
+}
+
+// A gzip body of 10 MB that inflates to 10 GB of zeros: decoding stops at the 64 MB the
+// download takes, at once, with a message that says why, and memory never grows past
+// that.
+TEST_F(DownloadTest, DecompressionBombEndsAtTheLimit) {
+    HttpResponse r = Xml(GzipOfZeros(10ull << 30));
+    ASSERT_LT(r.body.size(), 12u << 20);
+    r.extraHeaders = "Content-Encoding: gzip\r\n";
+    HttpServer server(r);
+    pData = NewFeedRecord(server.Url());
+    auto peakBytes = [] {
+        PROCESS_MEMORY_COUNTERS pmc = {};
+        pmc.cb = sizeof(pmc);
+        GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
+        return static_cast<size_t>(pmc.PeakPagefileUsage);
+    };
+    size_t cbPeakBefore = peakBytes();
+    DWORD dwStart = GetTickCount();
+    EXPECT_FALSE(RetrieveFeed(pData));
+    EXPECT_LT(GetTickCount() - dwStart, 1000u);
+    const std::wstring code = std::to_wstring(static_cast<int>(FEED_E_TOO_LARGE));
+    EXPECT_EQ(Messages(), (std::vector<std::wstring>{L"Response larger than 64 MB (" + code + L")",
+                                                     L"Invalid Exception (" + code + L")"}));
+    // The server's copies of the body are about 20 MB; the decoded body at most 64 MB.
+    EXPECT_LT(peakBytes() - cbPeakBefore, 100u << 20);
+}
+
+// The fragment of an address stays with the user: the server is asked for the document
+// without it, and the profile keeps the address as written.
+TEST_F(DownloadTest, TheFragmentIsNotSent) {
+    HttpServer server(Xml(MakeRss(1)));
+    pData = NewFeedRecord(server.Url("/feed.xml#main"));
+    ASSERT_TRUE(RetrieveFeed(pData));
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0].path, "/feed.xml");
+    EXPECT_EQ(std::wstring(Profile()->szURL), server.Url("/feed.xml#main"));
+}
+
+// Only a document type declaration in the prolog can declare entities: a post about XML
+// that quotes one in its text is a feed like any other.
+TEST_F(DownloadTest, DeclarationsQuotedInTheTextAreText) {
+    const std::string quoted =
+        "<rss><channel><title>XML</title><item><title>About DTDs</title><description><![CDATA[ <!DOCTYPE x [ "
+        "<!ENTITY y \"z\"> ]> ]]> and &lt;!ENTITY in text</description></item></channel></rss>";
+    HttpServer server(Xml("<?xml version=\"1.0\"?><!-- <!DOCTYPE a [<!ENTITY b 'c'>]> -->" + quoted));
+    ASSERT_TRUE(Fetch(server));
+    ASSERT_EQ(pData->items.GetCount(), 1u);
+    EXPECT_NE(wcsstr(pData->items.GetAt(0)->pszDescription, L"<!ENTITY y \"z\">"), nullptr);
+    EXPECT_TRUE(Messages().empty());
+}
+
+// Bytes that are not UTF-8 in a body read as UTF-8 still give the feed, with U+FFFD in
+// their place, as the platform decodes them.
+TEST_F(DownloadTest, InvalidUtf8BecomesReplacementCharacters) {
+    HttpServer server(Xml("<rss><channel><title>Caf\xE9 \xC3\xA9</title></channel></rss>"));
+    ASSERT_TRUE(Fetch(server));
+    EXPECT_STREQ(Profile()->szTitle, L"Caf\ufffd \u00e9");
 }
 
 // A challenge is answered only with the user's logon (NTLM, Negotiate), once; Basic is

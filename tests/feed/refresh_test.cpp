@@ -331,11 +331,71 @@ TEST_F(RefreshTest, NotModifiedAndBackOff) {
     EXPECT_EQ(server.Requests().size(), nBefore + 1);
     EXPECT_EQ(RefreshTimerPeriod(pData), static_cast<UINT>(REFRESH_INTERVAL));
 
-    // Applying a profile (as a switch does) drops the items: the next request must not
-    // be conditional, or a 304 would leave the list empty.
+    // Applying a profile (as a switch does) drops the items: the validators still go
+    // out, but the 304 they bring has nothing to keep, so the feed is fetched once more.
+    nBefore = server.Requests().size();
+    ResetHost();
     ApplyCurrentProfile(pData);
     ASSERT_TRUE(WaitForWorker(pData->hRefreshThread, 20000));
     PumpFor(20);
-    EXPECT_EQ(server.Requests().back().Header("If-None-Match"), "");
+    std::vector<HttpRequest> requests = server.Requests();
+    ASSERT_EQ(requests.size(), nBefore + 2);
+    EXPECT_EQ(requests[nBefore].Header("If-None-Match"), "\"same\"");
+    EXPECT_EQ(requests[nBefore + 1].Header("If-None-Match"), "");
     EXPECT_EQ(pData->items.GetCount(), 3u);
+    EXPECT_TRUE(CapturedMessages().empty());
+}
+
+// The timer's period after each refresh: the reader's minutes, lengthened by the feed's
+// own rule and by a server's back-off, whichever asks for longest.
+TEST_F(RefreshTest, TheTimerWaitsAsLongAsTheReaderTheFeedOrTheServerAsks) {
+    struct Case {
+        const char* szWhat;
+        std::string body;
+        int iStatus;
+        int iRefreshMinutes;
+        UINT uMinutes;
+    };
+    const std::string item = "<item><title>t</title><link>http://e/1</link></item>";
+    const Case cases[] = {
+        {"ttl", "<rss><channel><title>T</title><ttl>180</ttl>" + item + "</channel></rss>", 200, 15, 180},
+        {"no ttl", "<rss><channel><title>T</title>" + item + "</channel></rss>", 200, 15, 15},
+        {"a ttl longer than the feed's", "<rss><channel><ttl>30</ttl>" + item + "</channel></rss>", 200, 45, 45},
+        {"a ttl of an item only", "<rss><channel><item><ttl>600</ttl></item></channel></rss>", 200, 15, 15},
+        {"the syndication module, any prefix",
+         "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" xmlns=\"http://purl.org/rss/1.0/\" "
+         "xmlns:s=\"http://purl.org/rss/1.0/modules/syndication/\"><channel><title>T</title>"
+         "<s:updatePeriod>hourly</s:updatePeriod><s:updateFrequency>1</s:updateFrequency></channel>"
+         "<item><title>t</title><link>http://e/1</link></item></rdf:RDF>",
+         200, 15, 60},
+        {"Atom with the module",
+         "<feed xmlns=\"http://www.w3.org/2005/Atom\" xmlns:sy=\"http://purl.org/rss/1.0/modules/syndication/\">"
+         "<title>T</title><sy:updatePeriod>weekly</sy:updatePeriod><entry><title>t</title></entry></feed>",
+         200, 15, 1440},
+        {"a name that only looks like the module's",
+         "<rss><channel><sy:updatePeriod xmlns:sy=\"urn:other\">daily"
+         "</sy:updatePeriod>" +
+             item + "</channel></rss>",
+         200, 15, 15},
+        // A Retry-After of 6 hours wins over the ttl of the last 200 and the reader's.
+        {"ttl again", "<rss><channel><ttl>180</ttl>" + item + "</channel></rss>", 200, 15, 180},
+        {"Retry-After", "", 503, 15, 360},
+    };
+    volatile LONG lCase = 0;
+    HttpServer server([&](const HttpRequest&) {
+        HttpResponse r;
+        r.body = cases[lCase].body;
+        r.status = cases[lCase].iStatus;
+        if (r.status == 503) r.extraHeaders = "Retry-After: 21600\r\n";
+        return r;
+    });
+    pData = Create(hwnd);
+    AddProfile(pData, server.Url());
+    for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
+        lCase = static_cast<LONG>(i);
+        pData->iRefreshMinutes = cases[i].iRefreshMinutes;
+        Refresh(pData);
+        EXPECT_EQ(RefreshTimerPeriod(pData), cases[i].uMinutes * 60000u) << cases[i].szWhat;
+        EXPECT_TRUE(KillTimer(hwnd, IDT_REFRESH)) << cases[i].szWhat;
+    }
 }

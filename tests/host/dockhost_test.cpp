@@ -217,3 +217,40 @@ TEST(DockhostScript, RunWhoseDialogWillNotCloseEndsWithinItsBound) {
         EXPECT_LT(dwSpent, c.dwBoundMs + 20000) << c.section;
     }
 }
+
+// The dock calls OnConfigure itself (its Settings entry, or a click on an icon without a
+// profile) and removes the icon while the settings are open: the sheet's reference is
+// the last one, and nothing touches the record after it goes (the test build fills freed
+// records and ends the run with exit code 3 when one is written to).
+TEST(Dockhost, IconDestroyedWhileTheDocksOwnSettingsCallIsOpen) {
+    for (const char* szClick : {"--dock-click --choose 1", "--left-click"}) {
+        DWORD rc = 99;
+        std::string out = RunDock(std::string(szClick) + " --dialog-seconds 10 --destroy-after 2500 --log", &rc);
+        EXPECT_EQ(rc, 0u) << szClick << "\n" << out;
+        EXPECT_TRUE(Has(out, "window: Configure Quillmere\n")) << out;
+        EXPECT_TRUE(Has(out, "OnDestroy(0)\ndestroyed\n")) << out;
+    }
+}
+
+// The icon goes while its download is held back by the server: the request WinHTTP is
+// still finishing holds the docklet after the dock has freed it, and the request's last
+// call is what unloads it, from WinHTTP's own thread, which goes on in winhttp.dll (kept
+// loaded for it) without a crash.
+TEST(Dockhost, TheDockletUnloadsWithTheLastCallOfAnAbandonedRequest) {
+    HttpResponse held;
+    held.body = "<rss><channel><title>Late</title></channel></rss>";
+    held.delayMs = 4000;
+    HttpServer server(held);
+    std::string ini = MakeTempFolder("dockhost-unload") + "dock.ini";
+    FILE* f = fopen(ini.c_str(), "wb");
+    std::wstring url = server.Url("/feed");
+    fprintf(f, "[Q]\r\nProfiles=1\r\nCurrentProfile=0\r\nA0-RssFeedURL=%s\r\n", std::string(url.begin(), url.end()).c_str());
+    fclose(f);
+    DWORD rc = 99;
+    std::string out = RunDock("--ini \"" + ini + "\" --section Q --seconds 1 --wait-unload 30000 --log", &rc);
+    EXPECT_EQ(rc, 0u) << out;
+    ASSERT_EQ(server.Requests().size(), 1u) << out;
+    EXPECT_TRUE(Has(out, "OnDestroy(0)\nunload: held after FreeLibrary\nunload: docklet unloaded\n"
+                         "unload: winhttp.dll loaded\n"))
+        << out;
+}

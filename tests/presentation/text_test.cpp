@@ -1,6 +1,8 @@
 // The icon text on its box: pixels of overlays drawn with the default appearance and
 // with the appearance options changed one at a time.
 #include "fixture.h"
+#include "feed/newitems.h"
+#include "presentation/badge.h"
 #include "presentation/icon.h"
 #include "presentation/text.h"
 
@@ -213,4 +215,112 @@ TEST(LabelText, RoundedPathSpansTheRectangleInclusively) {
     AddRoundedRectPath(path.get(), 0, 0, 30, 6, 10);
     qm::GdipGetPathWorldBounds(path.get(), &bounds, nullptr, nullptr);
     EXPECT_FLOAT_EQ(bounds.Height, 5);
+}
+
+// ---- The count of new items ----
+
+namespace {
+
+// Marks the first n items new, as a refresh that found them does.
+void MarkNew(Docklet& d, size_t n) {
+    for (size_t i = 0; i < n; ++i) d->known.marked.insert(ItemKey(d->items.GetAt(static_cast<unsigned int>(i))));
+}
+
+// The badge's pixels: those of the highlight colour, and the leftmost and lowest of them.
+struct BadgeArea {
+    int n = 0, iLeft = 256, iBottom = -1, nWhite = 0;
+    explicit BadgeArea(const Pixels& px) {
+        const uint32_t highlight = MakeArgb(GetSysColor(COLOR_HIGHLIGHT), 255);
+        for (int y = 0; y < px.h; ++y)
+            for (int x = 0; x < px.w; ++x) {
+                if (px.At(x, y) != highlight) continue;
+                ++n;
+                iLeft = std::min(iLeft, x);
+                iBottom = std::max(iBottom, y);
+            }
+        for (int y = 0; y <= iBottom; ++y)
+            for (int x = iLeft; x < px.w; ++x)
+                if (px.At(x, y) == 0xFFFFFFFFu) ++nWhite;
+    }
+};
+
+}  // namespace
+
+TEST(CountBadge, SaysTheNumberUpTo99) {
+    const std::pair<size_t, const wchar_t*> cases[] = {
+        {1, L"1"}, {9, L"9"}, {99, L"99"}, {100, L"99+"}, {2000, L"99+"}};
+    for (const auto& c : cases) EXPECT_EQ(BadgeLabel(c.first), c.second);
+}
+
+TEST(CountBadge, TopRightWhenItemsAreNewAndTheIconAsBeforeOtherwise) {
+    Docklet d;
+    for (int i = 0; i < 150; ++i) d.AddItem(L"Item", (L"http://example.test/" + std::to_wstring(i)).c_str());
+    qm::GdipBitmapPtr plain = Overlay(d, L"Item");
+    Pixels before(plain.get());
+    EXPECT_EQ(BadgeArea(before).n, 0);
+
+    MarkNew(d, 2);
+    qm::GdipBitmapPtr two = Overlay(d, L"Item");
+    SaveForLooking(two.get(), "overlay-badge-2.png");
+    Pixels px(two.get());
+    BadgeArea badge(px);
+    EXPECT_GT(badge.n, 4000);
+    EXPECT_GT(badge.nWhite, 300);                     // the digit
+    EXPECT_GT(badge.iLeft, 128);                      // in the right half,
+    EXPECT_LT(badge.iBottom, 110);                    // above the text's box
+    EXPECT_EQ(px.At(128, 170), before.At(128, 170));  // which is drawn as before
+
+    // NotifyNew off: exactly the overlay without marks.
+    d->bNotifyNew = 0;
+    qm::GdipBitmapPtr off = Overlay(d, L"Item");
+    EXPECT_EQ(Pixels(off.get()).argb, before.argb);
+    d->bNotifyNew = 1;
+
+    // Above 99: "99+" in a wider badge.
+    MarkNew(d, 150);
+    qm::GdipBitmapPtr many = Overlay(d, L"Item");
+    SaveForLooking(many.get(), "overlay-badge-99.png");
+    BadgeArea wide{Pixels(many.get())};
+    EXPECT_LT(wide.iLeft, badge.iLeft - 20);
+    EXPECT_LT(wide.iBottom, 110);
+
+    // The text hidden: the badge alone.
+    d->iDockletInfo = INFO_HIDE;
+    qm::GdipBitmapPtr alone = Overlay(d, L"Item");
+    Pixels onlyBadge(alone.get());
+    EXPECT_EQ(NonTransparentOutsideBox(onlyBadge), NonTransparentOutsideBox(Pixels(many.get())));
+    EXPECT_EQ(onlyBadge.At(128, 170), 0u);
+}
+
+TEST(CountBadge, ReadableOnAFortyEightPixelIcon) {
+    Docklet d;
+    d.AddItem(L"Item", L"http://example.test/1");
+    d.AddItem(L"Item", L"http://example.test/2");
+    MarkNew(d, 2);
+    qm::GdipBitmapPtr overlay = Overlay(d, L"Item");
+    qm::GdipBitmapPtr small;
+    ASSERT_EQ(qm::GdipCreateBitmapFromScan0(48, 48, 0, PixelFormat32bppARGB, nullptr, small.put()), Gdiplus::Ok);
+    {
+        qm::GdipGraphicsPtr g;
+        qm::GdipGetImageGraphicsContext(small.get(), g.put());
+        qm::GdipSetInterpolationMode(g.get(), Gdiplus::InterpolationModeHighQualityBicubic);
+        qm::GdipDrawImageRectI(g.get(), overlay.get(), 0, 0, 48, 48);
+    }
+    SaveForLooking(small.get(), "overlay-badge-48.png");
+    // The badge still stands out at that size: a body of near-highlight pixels with a
+    // bright digit inside it.
+    Pixels px(small.get());
+    const COLORREF crHighlight = GetSysColor(COLOR_HIGHLIGHT);
+    int nBody = 0, nDigit = 0;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 28; x < 48; ++x) {
+            if (px.A(x, y) < 250) continue;
+            if (abs(px.R(x, y) - GetRValue(crHighlight)) + abs(px.G(x, y) - GetGValue(crHighlight)) +
+                    abs(px.B(x, y) - GetBValue(crHighlight)) <
+                40)
+                ++nBody;
+            if (px.R(x, y) > 220 && px.G(x, y) > 220 && px.B(x, y) > 220) ++nDigit;
+        }
+    EXPECT_GT(nBody, 120);
+    EXPECT_GT(nDigit, 6);
 }

@@ -45,6 +45,13 @@ class _XClassHint(ctypes.Structure):
     _fields_ = [("res_name", ctypes.c_void_p), ("res_class", ctypes.c_void_p)]
 
 
+# Windows come and go while the tree is read: a window closed between XQueryTree and a
+# later query is an X error (BadWindow), which Xlib's default handler ends the process
+# for. The queries report failure instead, and that window is passed over.
+_XErrorHandler = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
+_ignore_x_errors = _XErrorHandler(lambda display, event: 0)
+
+
 def _load_xlib():
     name = ctypes.util.find_library("X11") or "libX11.so.6"
     x = ctypes.CDLL(name)
@@ -67,7 +74,10 @@ def _load_xlib():
                                         ctypes.POINTER(ctypes.c_ulong)]
     x.XFree.argtypes = [ctypes.c_void_p]
     x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    x.XSetErrorHandler.restype = ctypes.c_void_p
+    x.XSetErrorHandler.argtypes = [_XErrorHandler]
     return x
+
 
 
 class Shot:
@@ -115,6 +125,7 @@ class Screen:
         if not self._dpy:
             raise RuntimeError("cannot open the X display (is DISPLAY set?)")
         self._root = self._x.XDefaultRootWindow(self._dpy)
+        self._x.XSetErrorHandler(_ignore_x_errors)
 
     def close(self):
         if self._dpy:

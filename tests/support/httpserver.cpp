@@ -1,5 +1,6 @@
 #include "support/httpserver.h"
 #include <ws2tcpip.h>
+#include <zlib.h>
 #include <cstdio>
 #include <cstring>
 
@@ -54,21 +55,20 @@ std::string LowerAscii(std::string s) {
     return s;
 }
 
-// The CRC-32 of gzip's trailer.
-unsigned long Crc32(const std::string& data) {
-    static unsigned long table[256];
-    static bool bTable = false;
-    if (!bTable) {
-        for (unsigned long n = 0; n < 256; ++n) {
-            unsigned long c = n;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320ul ^ (c >> 1) : c >> 1;
-            table[n] = c;
-        }
-        bTable = true;
-    }
-    unsigned long crc = 0xFFFFFFFFul;
-    for (unsigned char b : data) crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFul;
+// data deflated by zlib, with iWindowBits choosing the wrapper: 16+15 gzip, 15 zlib, -15
+// none.
+std::string Deflate(const std::string& data, int iWindowBits) {
+    z_stream z = {};
+    deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, iWindowBits, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
 }
 
 }  // namespace
@@ -93,21 +93,48 @@ std::string HttpRequest::Header(const char* szName) const {
 }
 
 std::string Gzip(const std::string& data) {
+    return Deflate(data, 16 + MAX_WBITS);
+}
+
+std::string ZlibDeflate(const std::string& data) {
+    return Deflate(data, MAX_WBITS);
+}
+
+std::string RawDeflate(const std::string& data) {
+    return Deflate(data, -MAX_WBITS);
+}
+
+std::string GzipOfZeros(unsigned long long cbZeros) {
+    // One megabyte of zeros deflated and flushed to a byte boundary with nothing kept
+    // back, so the piece can follow itself any number of times; then the rest, the final
+    // block and gzip's trailer (the CRC of all those zeros, combined piece by piece).
+    const uLong cbPiece = 1024 * 1024;
+    std::string zeros(cbPiece, '\0');
+    z_stream z = {};
+    deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
+    std::string piece(deflateBound(&z, cbPiece) + 64, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(&zeros[0]);
+    z.avail_in = cbPiece;
+    z.next_out = reinterpret_cast<Bytef*>(&piece[0]);
+    z.avail_out = static_cast<uInt>(piece.size());
+    deflate(&z, Z_FULL_FLUSH);
+    piece.resize(piece.size() - z.avail_out);
+    deflateEnd(&z);
+    unsigned long long cPieces = cbZeros / cbPiece;
+    uLong crcPiece = crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(zeros.data()), cbPiece);
+    uLong crc = crc32(0, nullptr, 0);
     std::string out("\x1F\x8B\x08\x00\x00\x00\x00\x00\x00\xFF", 10);
-    // Deflate's stored blocks, at most 65535 bytes each.
-    size_t i = 0;
-    do {
-        size_t n = data.size() - i < 65535 ? data.size() - i : 65535;
-        out += static_cast<char>(i + n == data.size() ? 1 : 0);
-        for (size_t v : {n, ~n}) {
-            out += static_cast<char>(v & 0xFF);
-            out += static_cast<char>((v >> 8) & 0xFF);
-        }
-        out.append(data, i, n);
-        i += n;
-    } while (i < data.size());
-    unsigned long crc = Crc32(data), size = static_cast<unsigned long>(data.size());
-    for (unsigned long v : {crc, size})
+    out.reserve(static_cast<size_t>(cPieces * piece.size() + 1024));
+    for (unsigned long long i = 0; i < cPieces; ++i) {
+        out += piece;
+        crc = crc32_combine(crc, crcPiece, cbPiece);
+    }
+    std::string rest = RawDeflate(std::string(static_cast<size_t>(cbZeros % cbPiece), '\0'));
+    out += rest;
+    crc = crc32_combine(crc, crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(zeros.data()),
+                                   static_cast<uInt>(cbZeros % cbPiece)),
+                        static_cast<z_off_t>(cbZeros % cbPiece));
+    for (unsigned long v : {static_cast<unsigned long>(crc), static_cast<unsigned long>(cbZeros & 0xFFFFFFFFu)})
         for (int k = 0; k < 4; ++k) out += static_cast<char>((v >> (8 * k)) & 0xFF);
     return out;
 }
@@ -292,27 +319,35 @@ void HttpServer::Serve(SOCKET s) {
                                    (resp.eTag.empty() && !resp.lastModified.empty() &&
                                     req.Header("If-Modified-Since") == resp.lastModified));
         int status = bNotModified ? 304 : resp.status;
-        std::string body = bNotModified ? std::string() : resp.body;
+        std::string body;
+        if (!bNotModified) body.swap(resp.body);
         std::string head;
         char line[512];
         snprintf(line, sizeof(line), "HTTP/1.1 %d %s\r\nContent-Type: %s\r\nConnection: %s\r\n", status,
                  ReasonPhrase(status), resp.contentType.c_str(), bKeep ? "keep-alive" : "close");
         head = line;
-        bool bGzip = !bNotModified && (resp.compression == HttpResponse::GZIP_ALWAYS ||
-                                       (resp.compression == HttpResponse::GZIP_IF_ACCEPTED &&
-                                        LowerAscii(req.Header("Accept-Encoding")).find("gzip") != std::string::npos));
-        if (bGzip) {
-            body = Gzip(body);
-            head += "Content-Encoding: gzip\r\n";
+        const char* szCoding = resp.compression == HttpResponse::GZIP ? "gzip"
+                               : resp.compression == HttpResponse::PLAIN ? nullptr
+                                                                         : "deflate";
+        if (!bNotModified && szCoding && LowerAscii(req.Header("Accept-Encoding")).find(szCoding) != std::string::npos) {
+            body = resp.compression == HttpResponse::GZIP      ? Gzip(body)
+                   : resp.compression == HttpResponse::DEFLATE ? ZlibDeflate(body)
+                                                               : RawDeflate(body);
+            head += std::string("Content-Encoding: ") + szCoding + "\r\n";
         }
         if (!bNotModified) head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
         if (!resp.eTag.empty()) head += "ETag: " + resp.eTag + "\r\n";
         if (!resp.lastModified.empty()) head += "Last-Modified: " + resp.lastModified + "\r\n";
         head += resp.extraHeaders;
         head += "\r\n";
-        size_t n = body.size() < resp.dropAfter ? body.size() : resp.dropAfter;
-        if (!SendAll(s, (head + body.substr(0, n)).data(), head.size() + n)) return;
-        if (n < body.size()) {
+        const size_t cbBody = body.size();
+        size_t n = cbBody < resp.dropAfter ? cbBody : resp.dropAfter;
+        // Head and body in one send: a head sent alone waits on the client's delayed ACK.
+        head.append(body, 0, n);
+        body.clear();
+        body.shrink_to_fit();
+        if (!SendAll(s, head.data(), head.size())) return;
+        if (n < cbBody) {
             // Cut off mid-body: a hard close.
             linger lg = {1, 0};
             setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lg), sizeof(lg));
@@ -336,4 +371,12 @@ int UnusedPort() {
     getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
     closesocket(s);
     return ntohs(addr.sin_port);
+}
+
+std::string NewestFirstRss(int n, const char* szChannelExtra) {
+    std::string body = std::string("<rss><channel><title>Feed</title>") + szChannelExtra;
+    for (int i = n - 1; i >= 0; --i)
+        body += "<item><title>Item " + std::to_string(i) + "</title><link>http://e/" + std::to_string(i) +
+                "</link></item>";
+    return body + "</channel></rss>";
 }

@@ -18,9 +18,10 @@ struct HttpResponse {
     // eTag is empty, whose If-Modified-Since is lastModified) is answered 304 instead.
     std::string eTag;
     std::string lastModified;
-    // How the body goes out: as it is, gzip-compressed when the request accepts gzip,
-    // or gzip-compressed whatever the request said.
-    enum Compression { PLAIN, GZIP_IF_ACCEPTED, GZIP_ALWAYS } compression = PLAIN;
+    // How the body goes out: as it is, or in a content coding (gzip, zlib-wrapped deflate
+    // or raw deflate, both sent as "deflate") when the request accepts it. A body coded
+    // already goes out PLAIN with its Content-Encoding in extraHeaders.
+    enum Compression { PLAIN, GZIP, DEFLATE, RAW_DEFLATE } compression = PLAIN;
 };
 
 struct HttpRequest {
@@ -73,5 +74,15 @@ private:
 // A port on 127.0.0.1 where nothing listens.
 int UnusedPort();
 
-// data as a gzip file (its deflate stream in stored blocks).
+// An RSS document titled "Feed" with n items "Item i", each linking to "http://e/i",
+// the newest ("Item n-1") first as feeds list them; szChannelExtra goes into the
+// channel before the items.
+std::string NewestFirstRss(int n, const char* szChannelExtra = "");
+
+// data in gzip, in zlib's deflate format, or as raw deflate.
 std::string Gzip(const std::string& data);
+std::string ZlibDeflate(const std::string& data);
+std::string RawDeflate(const std::string& data);
+// A gzip body of cbZeros zero bytes (any size, in about a thousandth of it), made without
+// ever holding the zeros: a decompression bomb.
+std::string GzipOfZeros(unsigned long long cbZeros);

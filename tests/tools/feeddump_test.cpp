@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+#include "support/bigfeed.h"
 #include "support/process.h"
 #include "support/testhost.h"
 
@@ -92,17 +93,20 @@ TEST(Feeddump, PrintsOneJsonLinePerUrlInOrder) {
     RunResult r = RunFeeddump(L"\"" + server.Url("/rss") + L"\" " + server.Url("/bad") + L" " + server.Url("/x"), 30000);
     EXPECT_EQ(r.exitCode, 0u);
     ASSERT_EQ(r.lines.size(), 3u);
-    EXPECT_EQ(r.lines[0], "{\"url\": \"" + Narrow(server.Url("/rss")) +
-                              "\", \"result\": true, \"format\": 1, \"title\": \"Caf\xC3\xA9 \\\"q\\\" \\\\ x\", "
-                              "\"items\": [{\"title\": \"A\\tB\", \"display_title\": \"A B\", \"link\": \"http://e/1\", "
-                              "\"date\": \"Mon\", \"description\": \"<p>hi</p>\\n\", \"file\": \"item0.html\"}], "
-                              "\"messages\": [], \"status\": 200}");
-    EXPECT_EQ(r.lines[1], "{\"url\": \"" + Narrow(server.Url("/bad")) +
-                              "\", \"result\": false, \"format\": 0, \"title\": \"\", \"items\": [], \"messages\": "
-                              "[\"pXMLDocPtr->loadXML failed (0)\", \"Invalid Exception (0)\"], \"status\": 200}");
+    EXPECT_EQ(r.lines[0],
+              "{\"url\": \"" + Narrow(server.Url("/rss")) +
+                  "\", \"result\": true, \"format\": 1, \"title\": \"Caf\xC3\xA9 \\\"q\\\" \\\\ x\", "
+                  "\"items\": [{\"title\": \"A\\tB\", \"display_title\": \"A B\", \"link\": \"http://e/1\", "
+                  "\"date\": \"Mon\", \"description\": \"<p>hi</p>\\n\", \"file\": \"item0.html\"}], "
+                  "\"messages\": [], \"status\": 200, \"new\": 0, \"next_check_minutes\": 60}");
+    EXPECT_EQ(r.lines[1],
+              "{\"url\": \"" + Narrow(server.Url("/bad")) +
+                  "\", \"result\": false, \"format\": 0, \"title\": \"\", \"items\": [], \"messages\": "
+                  "[\"pXMLDocPtr->loadXML failed (0)\", \"Invalid Exception (0)\"], \"status\": 200, \"new\": 0, "
+                  "\"next_check_minutes\": 60}");
     EXPECT_EQ(r.lines[2], "{\"url\": \"" + Narrow(server.Url("/x")) +
                               "\", \"result\": false, \"format\": 0, \"title\": \"\", \"items\": [], \"messages\": "
-                              "[\"Invalid status (404)\"], \"status\": 404}");
+                              "[\"Invalid status (404)\"], \"status\": 404, \"new\": 0, \"next_check_minutes\": 60}");
 }
 
 TEST(Feeddump, NoArgumentsIsAUsageError) {
@@ -142,6 +146,34 @@ TEST(Feeddump, TenThousandItemFeed) {
     EXPECT_NE(r.lines[0].find("{\"title\": \"T9999\", \"display_title\": \"T9999\", \"link\": \"http://x/9999\", "
                               "\"date\": \"undefined\", \"description\": \"undefined\", \"file\": \"item9999.html\"}"),
               std::string::npos);
+}
+
+// Feeds up to the 64 MB the download takes parse whole, in one process each: 27.9 MB of
+// 20,000 items with long descriptions, 60 MB, and one text of 12 MB (a single text node
+// over 10,000,000 characters was where parsing from one string stopped).
+TEST(Feeddump, LargeFeedsParseWhole) {
+    struct Case {
+        std::string body;
+        int nItems;
+    };
+    std::vector<Case> cases(3);
+    cases[0] = {LongItemsRss(20000), 20000};
+    cases[1].nItems = static_cast<int>((60u << 20) / c_cbLongItem);
+    cases[1].body = LongItemsRss(cases[1].nItems);
+    cases[2] = {"<rss><channel><title>One</title><item><title>Long</title><description>" + std::string(12000000, 'w') +
+                    "</description></item></channel></rss>",
+                1};
+    ASSERT_NEAR(static_cast<double>(cases[0].body.size()), 27.9e6, 0.1e6);
+    ASSERT_NEAR(static_cast<double>(cases[1].body.size()), 60 << 20, 0.5e6);
+    for (Case& c : cases) {
+        const std::string last = "\"file\": \"item" + std::to_string(c.nItems - 1) + ".html\"}], \"messages\": []";
+        HttpServer server([&c](const HttpRequest&) { return Body(c.body); });
+        RunResult r = RunFeeddump(server.Url(), 180000);
+        ASSERT_EQ(r.lines.size(), 1u) << c.body.size();
+        EXPECT_NE(r.lines[0].find("\"result\": true"), std::string::npos) << c.body.size();
+        EXPECT_NE(r.lines[0].find(last), std::string::npos) << c.body.size();
+        c.body.clear();
+    }
 }
 
 // Every file of the collected feeds goes through one feeddump process without a crash or
@@ -292,6 +324,40 @@ TEST(Feeddump, OpmlListsAndDiscoveryFromWebPages) {
     EXPECT_NE(r.lines[2].find("is a web page, and it names no RSS or Atom feed."), std::string::npos) << r.lines[2];
 }
 
+// A page whose head holds one tag with 128,000 attributes (about 1 MB) before its feed
+// link: the scan of the head is linear in the page, so discovery takes about as long as
+// for a small page (it took 30 s when attributes were compared with each other).
+TEST(Feeddump, DiscoveryOnAPageWithAHugeTagIsQuick) {
+    std::string huge = "<!DOCTYPE html><html><head><meta";
+    for (int i = 0; i < 128000; ++i) huge += " a" + std::string(1, static_cast<char>('a' + i % 26)) + "=1";
+    huge += "><link rel=alternate type=application/rss+xml href=/feed></head><body></body></html>";
+    HttpServer server([&huge](const HttpRequest& req) {
+        HttpResponse r = Body("<rss><channel><title>Found</title></channel></rss>");
+        if (req.path != "/feed") {
+            r.contentType = "text/html";
+            r.body = req.path == "/huge" ? huge : "<html><head><link rel=alternate type=application/rss+xml "
+                                                  "href=/feed></head></html>";
+        }
+        return r;
+    });
+    DWORD dwStart = GetTickCount();
+    RunResult small = RunFeeddump(L"--discover " + server.Url("/small"), 30000);
+    DWORD dwSmall = GetTickCount() - dwStart;
+    dwStart = GetTickCount();
+    RunResult large = RunFeeddump(L"--discover " + server.Url("/huge"), 30000);
+    DWORD dwLarge = GetTickCount() - dwStart;
+    for (const RunResult* r : {&small, &large}) {
+        ASSERT_EQ(r->lines.size(), 1u);
+        EXPECT_NE(r->lines[0].find("\"discovered\": \"" + Narrow(server.Url("/feed")) + "\", \"result\": true"),
+                  std::string::npos)
+            << r->lines[0];
+    }
+    RecordProperty("small_ms", static_cast<int>(dwSmall));
+    RecordProperty("huge_ms", static_cast<int>(dwLarge));
+    // The process's start dominates both; the page's own share stays well under a second.
+    EXPECT_LT(dwLarge, dwSmall + 1000) << dwSmall << " ms, then " << dwLarge << " ms";
+}
+
 // A URL listed again is a second refresh of its profile: with validators it is answered
 // 304, and the line shows the items of the first answer.
 TEST(Feeddump, RepeatedUrlIsAConditionalRefresh) {
@@ -306,10 +372,66 @@ TEST(Feeddump, RepeatedUrlIsAConditionalRefresh) {
     ASSERT_EQ(r.lines.size(), 4u);
     const std::string items = "\"items\": [{\"title\": \"/tagged\"";
     EXPECT_NE(r.lines[0].find(items), std::string::npos) << r.lines[0];
-    EXPECT_NE(r.lines[0].find("\"status\": 200}"), std::string::npos) << r.lines[0];
+    EXPECT_NE(r.lines[0].find("\"status\": 200,"), std::string::npos) << r.lines[0];
     EXPECT_NE(r.lines[2].find("\"result\": true, \"format\": 1, \"title\": \"T\", " + items), std::string::npos)
         << r.lines[2];
-    EXPECT_NE(r.lines[2].find("\"messages\": [], \"status\": 304, \"not_modified\": true}"), std::string::npos)
+    EXPECT_NE(r.lines[2].find("\"messages\": [], \"status\": 304, \"not_modified\": true,"), std::string::npos)
         << r.lines[2];
-    EXPECT_NE(r.lines[3].find("\"status\": 200}"), std::string::npos) << r.lines[3];
+    EXPECT_NE(r.lines[3].find("\"status\": 200,"), std::string::npos) << r.lines[3];
+}
+
+// With --state, a second run sees the feeds as the dock does after a restart: requests
+// conditional on what the first run kept, a 304 for the feed that did not change
+// (fetched again, as there are no items to keep yet), and the items that came meanwhile
+// counted as new. Each line says when the dock would check next.
+TEST(Feeddump, StateFilesCarryWhatWasSeenFromOneRunToTheNext) {
+    volatile LONG lItems = 5;
+    HttpServer server([&](const HttpRequest& req) {
+        bool bSame = req.path == "/same";
+        int n = bSame ? 3 : static_cast<int>(lItems);
+        HttpResponse r = Body(std::string("<rss><channel><title>T</title>") + (bSame ? "<ttl>180</ttl>" : ""));
+        for (int i = n - 1; i >= 0; --i)
+            r.body +=
+                "<item><title>I" + std::to_string(i) + "</title><link>http://e/" + std::to_string(i) + "</link></item>";
+        r.body += "</channel></rss>";
+        r.eTag = "\"" + req.path + std::to_string(n) + "\"";
+        return r;
+    });
+    const std::string folder = MakeTempFolder("dump-state");
+    const std::wstring args = L"--state \"" + std::wstring(folder.begin(), folder.end()) + L"state\" " +
+                              server.Url("/same") + L" " + server.Url("/grows");
+    RunResult first = RunFeeddump(args, 30000);
+    ASSERT_EQ(first.lines.size(), 2u);
+    EXPECT_NE(first.lines[0].find("\"status\": 200, \"new\": 0, \"next_check_minutes\": 180}"), std::string::npos)
+        << first.lines[0];
+    EXPECT_NE(first.lines[1].find("\"status\": 200, \"new\": 0, \"next_check_minutes\": 60}"), std::string::npos)
+        << first.lines[1];
+
+    lItems = 7;
+    size_t nBefore = server.Requests().size();
+    RunResult second = RunFeeddump(args, 30000);
+    ASSERT_EQ(second.lines.size(), 2u);
+    EXPECT_NE(second.lines[0].find("\"title\": \"I2\""), std::string::npos) << second.lines[0];
+    EXPECT_NE(second.lines[0].find("\"status\": 304, \"not_modified\": true, \"status_again\": 200, \"new\": 0, "
+                                   "\"next_check_minutes\": 180}"),
+              std::string::npos)
+        << second.lines[0];
+    EXPECT_NE(second.lines[1].find("\"status\": 200, \"new\": 2, \"next_check_minutes\": 60}"), std::string::npos)
+        << second.lines[1];
+    std::vector<HttpRequest> requests = server.Requests();
+    ASSERT_EQ(requests.size(), nBefore + 3);
+    EXPECT_EQ(requests[nBefore].Header("If-None-Match"), "\"/same3\"");
+    EXPECT_EQ(requests[nBefore + 2].Header("If-None-Match"), "\"/grows5\"");
+
+    // One file per feed in the folder, nothing else.
+    WIN32_FIND_DATAA found;
+    HANDLE hFind = FindFirstFileA((folder + "state\\*").c_str(), &found);
+    ASSERT_NE(hFind, INVALID_HANDLE_VALUE);
+    std::vector<std::string> names;
+    do {
+        if (found.cFileName[0] != '.') names.push_back(found.cFileName);
+    } while (FindNextFileA(hFind, &found));
+    FindClose(hFind);
+    EXPECT_EQ(names.size(), 2u);
+    for (const std::string& name : names) EXPECT_EQ(name.substr(name.size() - 6), ".state") << name;
 }
