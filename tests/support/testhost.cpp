@@ -57,46 +57,90 @@ HWND CreateDockWindow() {
                          nullptr);
 }
 
-bool PumpUntil(DWORD dwMs, bool (*done)(void*), void* ctx) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done && done(ctx)) return true;
-        if (GetTickCount() - start >= dwMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
+namespace {
+
+// How often a condition is asked again while no message comes.
+const DWORD c_dwAskAgainMs = 5;
+
+bool DispatchOne() {
+    MSG msg;
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+    return true;
 }
 
-void PumpFor(DWORD dwMs) {
-    PumpUntil(dwMs, nullptr, nullptr);
+}  // namespace
+
+bool PumpUntil(const std::function<bool()>& done, DWORD dwMs) {
+    DWORD dwStart = GetTickCount();
+    for (;;) {
+        while (DispatchOne())
+            if (done()) return true;
+        if (done()) return true;
+        DWORD dwSpent = GetTickCount() - dwStart;
+        if (dwSpent >= dwMs) return false;
+        DWORD dwLeft = dwMs - dwSpent;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, dwLeft < c_dwAskAgainMs ? dwLeft : c_dwAskAgainMs, QS_ALLINPUT);
+    }
 }
 
 namespace {
-void DispatchPending() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+
+volatile LONG g_lMarkersSeen = 0;
+
+LRESULT CALLBACK MarkerWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_APP) {
+        InterlockedExchange(&g_lMarkersSeen, static_cast<LONG>(wParam));
+        return 0;
     }
+    return DefWindowProcW(hwnd, uMsg, wParam, lParam);
 }
+
 }  // namespace
 
-bool WaitForWorker(const DockletWorker& worker, DWORD dwMs) {
-    HANDLE hThread = worker.hThread.get();
-    if (!hThread) return true;
-    DWORD start = GetTickCount();
-    for (;;) {
-        DispatchPending();
-        DWORD dwSpent = GetTickCount() - start;
-        if (dwSpent >= dwMs) return WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0;
-        if (MsgWaitForMultipleObjects(1, &hThread, FALSE, dwMs - dwSpent, QS_ALLINPUT) == WAIT_OBJECT_0) break;
+void PumpPosted() {
+    // A marker posted behind what is queued now, to a window of this thread so any
+    // message loop dispatches it: what came before it has run when it comes.
+    static HWND s_hwndMarker = nullptr;
+    static LONG s_lMarkers = 0;
+    if (!s_hwndMarker) {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = MarkerWndProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"QuillmereTestMarker";
+        RegisterClassW(&wc);
+        s_hwndMarker = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     }
-    DispatchPending();
+    LONG lMarker = ++s_lMarkers;
+    PostMessageW(s_hwndMarker, WM_APP, static_cast<WPARAM>(lMarker), 0);
+    PumpUntil([lMarker] { return g_lMarkersSeen == lMarker; }, 10000);
+}
+
+bool WaitForThread(HANDLE hThread, DWORD dwMs) {
+    if (!hThread) return true;
+    DWORD dwStart = GetTickCount();
+    for (;;) {
+        while (DispatchOne()) {
+        }
+        DWORD dwSpent = GetTickCount() - dwStart;
+        if (dwSpent >= dwMs) return WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0;
+        if (MsgWaitForMultipleObjects(1, &hThread, FALSE, dwMs - dwSpent, QS_ALLINPUT) == WAIT_OBJECT_0) return true;
+    }
+}
+
+bool WaitForWorker(const DockletWorker& worker, DWORD dwMs) {
+    if (!WaitForThread(worker.hThread.get(), dwMs)) return false;
+    PumpPosted();
     return true;
+}
+
+qm::UniqueHandleNull DuplicateWorkerThread(const DockletWorker& worker) {
+    HANDLE hCopy = nullptr;
+    if (worker.hThread)
+        DuplicateHandle(GetCurrentProcess(), worker.hThread.get(), GetCurrentProcess(), &hCopy, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS);
+    return qm::UniqueHandleNull(hCopy);
 }
 
 std::string ReadFileBytes(const std::wstring& path) {

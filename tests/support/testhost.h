@@ -3,6 +3,7 @@
 // into it finds them by name as in the dock. Helpers for the tests that drive it.
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
 #include <vector>
 #include "core/docklet.h"
@@ -20,9 +21,19 @@ std::vector<std::wstring> CapturedMessages();
 
 // A top-level window owned by the calling thread to serve as hwndDocklet.
 HWND CreateDockWindow();
-// Dispatches this thread's messages for dwMs, or until done() is true.
-bool PumpUntil(DWORD dwMs, bool (*done)(void*), void* ctx);
-void PumpFor(DWORD dwMs);
+// Dispatches this thread's messages until done() is true or dwMs have passed; true
+// when done() was. done() is asked after each message and, for what other threads
+// change without a message, every few milliseconds.
+bool PumpUntil(const std::function<bool()>& done, DWORD dwMs);
+// Dispatches what this thread's queue holds now: what was posted or sent to it before
+// the call (a worker that has ended posts nothing more).
+void PumpPosted();
+// Waits up to dwMs for a thread to end, dispatching this thread's messages meanwhile;
+// true when it ended. The handle stays the caller's.
+bool WaitForThread(HANDLE hThread, DWORD dwMs);
+// A handle of its own on the worker's thread (null when none runs), for waiting on the
+// thread after its owner has let go of the worker (a destroyed instance).
+qm::UniqueHandleNull DuplicateWorkerThread(const DockletWorker& worker);
 // Waits up to dwMs for the worker's thread to end, dispatching this thread's messages
 // meanwhile (workers post to the user-interface thread), then dispatches what they
 // posted. True when the thread ended (or there was none). Call on the thread that
