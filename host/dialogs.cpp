@@ -4,7 +4,9 @@
 #include <prsht.h>
 #include "console.h"
 #include "dialogplan.h"
+#include "icons.h"
 #include "options.h"
+#include "soak.h"
 #include "watchdog.h"
 
 namespace {
@@ -152,6 +154,17 @@ void LookAtDialogs() {
     std::vector<ShownDialog> shown;
     EnumWindows(AddShownDialog, reinterpret_cast<LPARAM>(&shown));
     DWORD dwNow = GetTickCount();
+    // A user waits while the icon shows the docklet at work (the page the viewer is to
+    // show, a refresh): the dialogs' time starts once it is done, or after the longest
+    // a refresh is awaited.
+    static DWORD s_dwBusySince = 0;
+    static bool s_bBusy = false;
+    bool bBusy = AnyIconBusy();
+    if (bBusy && !s_bBusy) s_dwBusySince = dwNow;
+    s_bBusy = bBusy;
+    if (bBusy && dwNow - s_dwBusySince < c_dwRefreshWaitMs)
+        for (const TrackedDialog& t : g_tracked)
+            if (!t.bMessageBox) RestartDialogTime(g_tracked, t.hwnd, dwNow, DialogMs(g_opt));
     std::vector<DialogAction> actions = PlanDialogs(g_tracked, shown, dwNow, DialogMs(g_opt));
     InterlockedExchange(&g_lDialogsOpen, g_tracked.empty() ? 0 : 1);
     InterlockedExchange(&g_lLastLook, static_cast<LONG>(dwNow));

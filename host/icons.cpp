@@ -258,3 +258,9 @@ int IconIndex(HWND hwnd) {
     const Icon* p = FindIcon(hwnd);
     return p ? p->index : -1;
 }
+
+bool AnyIconBusy() {
+    for (const Icon* p : g_icons)
+        if (p->bWindow && IsBusyLabel(IconLabel(p))) return true;
+    return false;
+}

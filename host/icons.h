@@ -40,5 +40,7 @@ void ShowDockMenu(Icon* p);
 // The icon's base image and overlay drawn into a size x size picture saved as a PNG.
 bool SaveIconPng(const Icon* p, int size, bool bWithBase, const std::string& path);
 std::string IconLabel(const Icon* p);
+// Whether an icon shows that the docklet is at work (a refresh, a page being loaded).
+bool AnyIconBusy();
 // The index of the icon with that window, or -1.
 int IconIndex(HWND hwnd);

@@ -170,7 +170,12 @@ std::string MakeTempFolder(const char* tag) {
     GetTempPathA(MAX_PATH, szTemp);
     static LONG counter = 0;
     char sz[MAX_PATH];
-    snprintf(sz, sizeof(sz), "%sqm-%s-%lu-%ld\\", szTemp, tag, GetCurrentProcessId(), InterlockedIncrement(&counter));
-    CreateDirectoryA(sz, nullptr);
+    // Process identifiers come again, so a folder of that name may be left from an
+    // earlier run, with its files: the name is taken only when the folder is new.
+    for (int i = 0; i < 1000; ++i) {
+        snprintf(sz, sizeof(sz), "%sqm-%s-%lu-%ld\\", szTemp, tag, GetCurrentProcessId(),
+                 InterlockedIncrement(&counter));
+        if (CreateDirectoryA(sz, nullptr) || GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
     return sz;
 }
