@@ -1,4 +1,4 @@
-#include "host/timers.h"
+#include "timers.h"
 #include <cstring>
 
 namespace {

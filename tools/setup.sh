@@ -43,6 +43,8 @@ ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a >/dev/null 2>
   ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
 # The DLL checks read the PE files with pefile, under Debian's own Python.
 /usr/bin/python3 -c 'import pefile' >/dev/null 2>&1 || need+=(python3-pefile)
+# The load for the suite's runs on a busy machine (stress --cpu 2).
+command -v stress >/dev/null || need+=(stress)
 if [ ${#need[@]} -gt 0 ]; then
   apt_install "${need[@]}"
 fi

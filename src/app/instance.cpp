@@ -15,9 +15,6 @@ namespace {
 
 const wchar_t c_szNotifyClass[] = L"QuillmereNotify";
 
-// How long OnDestroy waits for the instance's threads, all together.
-const DWORD c_dwStopWait = 2000;
-
 int g_iClassUsers = 0;
 
 HMODULE ThisModule() {
@@ -30,6 +27,8 @@ HMODULE ThisModule() {
 LRESULT CALLBACK NotifyWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     auto* pData = reinterpret_cast<_DOCKLET_DATA*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     switch (uMsg) {
+    // Posted by ArmRefreshTimer and ArmCycleTimer (core/record.cpp) from a worker: the
+    // timers are armed here, on the thread that owns the dock's window.
     case WM_QM_ARMTIMER:
         if (pData && !IsStopping(pData)) ArmRefreshTimer(pData);
         return 0;
@@ -86,6 +85,8 @@ bool StartInstance(_DOCKLET_DATA* pData, HWND hwndDocklet, HINSTANCE hInstance, 
     pData->hwndDocklet = hwndDocklet;
     pData->hInstance = hInstance;
     pData->dwUIThreadId = GetCurrentThreadId();
+    // The display hook: the refresh worker reaches UpdateDockDisplay through it
+    // (RequestDisplayUpdate, core/record.cpp); see docs/ARCHITECTURE.md.
     pData->pfnUpdateDisplay = UpdateDockDisplay;
     pData->ole.enter(qm::ComApartment::OLE);
     pData->bClassesRegistered = RegisterClasses(hInstance);
@@ -144,7 +145,7 @@ void DestroyDocklet(_DOCKLET_DATA* pData) {
     CloseSettingsOf(pData);
     // Wait for a display update that is under way, so nothing draws after GDI+ stops.
     { DisplayLock lock(pData); }
-    StopWorkers(pData, c_dwStopWait);
+    StopWorkers(pData, DOCKLET_STOP_WAIT_MS);
 
     pData->pszPageFile.reset();
     pData->hwndNotify.reset();

@@ -2,6 +2,9 @@
 #pragma once
 #include "core/docklet.h"
 
+// How long OnDestroy waits for the instance's threads, all together, in ms.
+#define DOCKLET_STOP_WAIT_MS 2000u
+
 // Builds and starts an instance for the host window hwndDocklet (OnCreate). Returns
 // null when it could not be created; nothing of it remains then.
 _DOCKLET_DATA* CreateDocklet(HWND hwndDocklet, HINSTANCE hInstance, const char* szFile, const char* szSection);

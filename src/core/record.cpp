@@ -111,6 +111,8 @@ DisplayLock::~DisplayLock() {
     if (m_hMutex) ReleaseMutex(m_hMutex);
 }
 
+// pfnUpdateDisplay is UpdateDockDisplay (presentation/icon.cpp), set by StartInstance in
+// app/instance.cpp; see docs/ARCHITECTURE.md.
 void RequestDisplayUpdate(_DOCKLET_DATA* pData) {
     if (!pData || !pData->pfnUpdateDisplay) return;
     try {
@@ -146,6 +148,7 @@ void ArmRefreshTimer(_DOCKLET_DATA* pData) {
         g_dwLastTimerThread = GetCurrentThreadId();
         return;
     }
+    // Comes back here on the window's thread through NotifyWndProc (app/instance.cpp).
     if (pData->hwndNotify) PostMessageW(pData->hwndNotify.get(), WM_QM_ARMTIMER, 0, 0);
 }
 

@@ -23,8 +23,16 @@ HRESULT LastError() {
     return dw ? HRESULT_FROM_WIN32(dw) : E_FAIL;
 }
 
+// The transfers not yet freed, for HttpTransfersAlive.
+volatile LONG g_lTransfersAlive = 0;
+
 // One request, shared by the caller of HttpFetch and WinHTTP's calls for it.
 struct Transfer {
+    Transfer() { InterlockedIncrement(&g_lTransfersAlive); }
+    ~Transfer() { InterlockedDecrement(&g_lTransfersAlive); }
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+
     // The caller's reference, and WinHTTP's from the moment it may call back until its
     // last call for the request.
     volatile LONG lRefs = 1;
@@ -410,4 +418,8 @@ HttpResult HttpFetch(_HTTP_SESSION* pSession, const wchar_t* szURL, const std::w
         return Failed(result, E_OUTOFMEMORY, HTTP_STEP_TRANSFER);
     }
     return result;
+}
+
+LONG HttpTransfersAlive() {
+    return g_lTransfersAlive;
 }

@@ -56,3 +56,7 @@ struct HttpResult {
 // the address as given. "Accept-Encoding: gzip, deflate" is always sent.
 HttpResult HttpFetch(_HTTP_SESSION* pSession, const wchar_t* szURL, const std::wstring& headers, HANDLE hCancel,
                      DWORD dwTimeLimitMs);
+
+// The transfers still alive: a request lives until its caller is done with it and
+// WinHTTP has made its last call for it, which may come after HttpFetch returned.
+LONG HttpTransfersAlive();

@@ -72,8 +72,11 @@ void EndRefresh(_DOCKLET_DATA* pData, HANDLE hCancel, bool bResult, const wchar_
         InterlockedExchange(&pData->bRefreshing, 0);
     }
     if (bResult) SaveItemState(pData);
+    // Drawn through the record's display hook, set in app/instance.cpp.
     RequestDisplayUpdate(pData);
     if (bAttention) RequestAttention(pData);
+    // From this thread both are posted to the notification window (app/instance.cpp),
+    // which arms the timers on the dock's thread.
     ArmRefreshTimer(pData);
     ArmCycleTimer(pData);
 }

@@ -17,10 +17,6 @@ const wchar_t c_szDataProp[] = L"lpData";
 const wchar_t c_szIconProp[] = L"qmViewerIcon";
 const wchar_t c_szEventsProp[] = L"qmViewerEvents";
 
-// How long closing the viewer waits for its page thread; a thread that is still busy
-// then is abandoned and cleans up after itself.
-const DWORD c_dwPageThreadWait = 2000;
-
 _DOCKLET_DATA* ViewerData(HWND hDlg) {
     return static_cast<_DOCKLET_DATA*>(GetPropW(hDlg, c_szDataProp));
 }
@@ -68,7 +64,7 @@ void DetachViewer(HWND hDlg, bool bRecordPlacement) {
     }
     if (page.hThread) {
         // The thread may still be sending to this window; the join answers those sends.
-        JoinWorker(page, GetTickCount() + c_dwPageThreadWait);
+        JoinWorker(page, GetTickCount() + VIEWER_PAGE_THREAD_WAIT_MS);
         InterlockedExchange(&pData->bLoadingPage, 0);
         if (!IsStopping(pData)) UpdateDockDisplay(pData);
     }

@@ -7,6 +7,10 @@
 // viewer navigates its browser control there, on the control's own thread.
 #define WM_QM_NAVIGATE (WM_APP + 0x61)
 
+// How long closing the viewer waits for its page thread, in ms; a thread that is still
+// busy then is abandoned and cleans up after itself.
+#define VIEWER_PAGE_THREAD_WAIT_MS 2000u
+
 // Smallest tracking size and the opening size when no placement is restored.
 #define VIEWER_MIN_WIDTH 450
 #define VIEWER_MIN_HEIGHT 300

@@ -11,6 +11,7 @@
 #include "core/unique.h"
 #include "feed/itemstate.h"
 #include "feed/newitems.h"
+#include "feed/download.h"
 #include "support/testhost.h"
 
 namespace {
@@ -65,8 +66,7 @@ struct ItemStateTest : testing::Test {
             ASSERT_NE(p, nullptr);
             icons.push_back(p);
         }
-        for (_DOCKLET_DATA* p : icons) ASSERT_TRUE(WaitForWorker(p->hRefreshThread, 20000));
-        PumpFor(20);
+        for (_DOCKLET_DATA* p : icons) ASSERT_TRUE(WaitForWorker(p->hRefreshThread, GetFeedTimeLimit()));
     }
     void StopAll() {
         for (_DOCKLET_DATA* p : icons) DestroyDocklet(p);

@@ -15,13 +15,9 @@ TEST_F(ConfigTest, AboutShowsNameAndEmblemAndOkReturnsZero) {
                                if (hbm) GetObjectW(hbm, sizeof(bm), &bm);
                                return true;
                            },
+                           SaveShot([] { return FindDialog(L"About Quillmere v0.1.0.2b"); }, L"about.png", &bSaved),
                            [&] {
-                               static DWORD dwFirst = 0;
-                               if (!dwFirst) dwFirst = GetTickCount();
-                               if (GetTickCount() - dwFirst < 300) return false;
-                               HWND h = FindDialog(L"About Quillmere v0.1.0.2b");
-                               bSaved = SaveWindowPng(h, ShotPath(L"about.png"));
-                               PostClick(h, IDOK);
+                               PostClick(FindDialog(L"About Quillmere v0.1.0.2b"), IDOK);
                                return true;
                            }},
                           [&] { iResult = OnAbout(pLive); }));

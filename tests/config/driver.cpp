@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <prsht.h>
+#include <memory>
 #include "core/gdiplus.h"
 #include "support/testhost.h"
 
@@ -77,7 +78,7 @@ bool RunScript(const std::vector<Step>& steps, const std::function<void()>& open
     UINT_PTR id = SetTimer(nullptr, 0, 30, Tick);
     open();
     // Steps after the dialog closed (waiting for it to be gone) run from here.
-    while (!script.bTimedOut && script.next < script.steps.size()) PumpFor(20);
+    PumpUntil([&] { return script.bTimedOut || script.next >= script.steps.size(); }, 2 * dwTimeout);
     KillTimer(nullptr, id);
     g_pScript = pOuter;
     return !script.bTimedOut && script.next == script.steps.size();
@@ -156,6 +157,25 @@ bool SaveWindowPng(HWND hwnd, const std::wstring& path) {
     DeleteDC(hdcMem);
     ReleaseDC(nullptr, hdcScreen);
     return ok;
+}
+
+Step SaveShot(const std::function<HWND()>& window, const wchar_t* szName, bool* pSaved) {
+    auto pbPainted = std::make_shared<bool>(false);
+    std::wstring path = ShotPath(szName);
+    return [window, path, pSaved, pbPainted] {
+        HWND hwnd = window();
+        if (!hwnd) return false;
+        if (!*pbPainted) {
+            // Painted now; the display has it once the dialog's loop has waited again,
+            // which it does before the next tick.
+            RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+            *pbPainted = true;
+            return false;
+        }
+        *pbPainted = false;
+        *pSaved = SaveWindowPng(hwnd, path);
+        return true;
+    };
 }
 
 std::wstring ShotPath(const wchar_t* szName) {

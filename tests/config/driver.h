@@ -36,5 +36,9 @@ bool IsEnabled(HWND hDlg, int iControl);
 void AnswerFileDialog(HWND hDlg, const std::wstring& path);
 // Saves a window's picture as a PNG (for looking at it).
 bool SaveWindowPng(HWND hwnd, const std::wstring& path);
+// A step that saves the window's picture under ShotPath(szName) once what it painted
+// has reached the display (the tick after it painted); *pSaved tells whether it was
+// written. Waits while window() gives no window.
+Step SaveShot(const std::function<HWND()>& window, const wchar_t* szName, bool* pSaved);
 // Folder for pictures of the dialogs, next to the test executable.
 std::wstring ShotPath(const wchar_t* szName);

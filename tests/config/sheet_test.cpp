@@ -402,14 +402,7 @@ TEST_F(ConfigTest, PagesRenderCleanly) {
     std::vector<Step> steps = {WaitSheet()};
     for (int i = 0; i < 5; ++i) {
         steps.push_back(Tab(i));
-        steps.push_back([&, i] {
-            static DWORD dwFirst = 0;
-            if (!dwFirst) dwFirst = GetTickCount();
-            if (GetTickCount() - dwFirst < 300) return false;  // let the page paint
-            dwFirst = 0;
-            bSaved[i] = SaveWindowPng(hSheet, ShotPath(names[i]));
-            return true;
-        });
+        steps.push_back(SaveShot([&] { return hSheet; }, names[i], &bSaved[i]));
     }
     steps.push_back(Tab(3));
     steps.push_back(Do([&] {
@@ -417,14 +410,8 @@ TEST_F(ConfigTest, PagesRenderCleanly) {
         PostClick(Page(3), IDC_PROFILE_EDIT);
     }));
     steps.push_back(WaitEditor());
-    steps.push_back([&] {
-        static DWORD dwFirst = 0;
-        if (!dwFirst) dwFirst = GetTickCount();
-        if (GetTickCount() - dwFirst < 300) return false;
-        bSaved[5] = SaveWindowPng(hEditor, ShotPath(L"profile-editor.png"));
-        PostClick(hEditor, IDCANCEL);
-        return true;
-    });
+    steps.push_back(SaveShot([&] { return hEditor; }, L"profile-editor.png", &bSaved[5]));
+    steps.push_back(Do([&] { PostClick(hEditor, IDCANCEL); }));
     steps.push_back(WaitEditorGone());
     steps.push_back(PressSheet(PSBTN_CANCEL));
     steps.push_back(WaitDialogGone(L"Configure Quillmere"));

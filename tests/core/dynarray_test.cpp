@@ -6,33 +6,35 @@ typedef AeDynArray<int*> IntArray;
 int* P(int i) { return reinterpret_cast<int*>(static_cast<intptr_t>(i)); }
 }  // namespace
 
-TEST(DynArray, GrowsByDoublingAndKeepsElements) {
+// One array through a sequence of adds and resizes: after each step its count, its
+// storage (128 slots to start, doubled when full; a new count outside half to all of the
+// storage gets exactly that many, none gives the first 128 again) and every element
+// added so far still in place.
+TEST(DynArray, GrowsAndResizesKeepingItsElements) {
+    struct Step {
+        int iAddUpTo;   // adds elements up to this count (0: none)
+        int iSetCount;  // then sets the count (-1: leaves it)
+        unsigned cCount, cCapacity;
+    };
+    const Step steps[] = {
+        {0, -1, 0, 128},    {128, -1, 128, 128}, {129, -1, 129, 256}, {257, -1, 257, 512},
+        {0, 300, 300, 512}, {0, 100, 100, 100},  {0, 64, 64, 100},    {0, 2, 2, 2},
+        {0, 300, 300, 300}, {0, 0, 0, 128},      {40, -1, 40, 128},
+    };
     IntArray a;
-    EXPECT_EQ(a.GetCapacity(), 128u);
-    for (int i = 1; i <= 128; ++i) a.Add(P(i));
-    EXPECT_EQ(a.GetCapacity(), 128u);
-    a.Add(P(129));
-    EXPECT_EQ(a.GetCapacity(), 256u);
-    ASSERT_EQ(a.GetCount(), 129u);
-    for (int i = 0; i < 129; ++i) EXPECT_EQ(a.GetAt(i), P(i + 1));
-    for (int i = 130; i <= 257; ++i) a.Add(P(i));
-    EXPECT_EQ(a.GetCapacity(), 512u);
-}
-
-TEST(DynArray, SetCountResizesOutsideHalfToFullCapacity) {
-    IntArray a;
-    a.SetCount(100);  // within [64, 128]: storage stays
-    EXPECT_EQ(a.GetCapacity(), 128u);
-    EXPECT_EQ(a.GetCount(), 100u);
-    a.SetCount(64);
-    EXPECT_EQ(a.GetCapacity(), 128u);
-    a.SetCount(2);  // below half: exactly 2 slots
-    EXPECT_EQ(a.GetCapacity(), 2u);
-    a.SetCount(300);  // above: exactly 300
-    EXPECT_EQ(a.GetCapacity(), 300u);
-    a.SetCount(0);
-    EXPECT_EQ(a.GetCount(), 0u);
-    EXPECT_EQ(a.GetCapacity(), 128u);
+    int iAdded = 0;  // elements 1..iAdded were added in order and are still there
+    for (size_t i = 0; i < sizeof(steps) / sizeof(steps[0]); ++i) {
+        const Step& s = steps[i];
+        while (static_cast<int>(a.GetCount()) < s.iAddUpTo) a.Add(P(static_cast<int>(a.GetCount()) + 1));
+        if (s.iAddUpTo) iAdded = s.iAddUpTo;
+        if (s.iSetCount >= 0) {
+            a.SetCount(static_cast<unsigned>(s.iSetCount));
+            if (s.iSetCount < iAdded) iAdded = s.iSetCount;
+        }
+        EXPECT_EQ(a.GetCount(), s.cCount) << "step " << i;
+        EXPECT_EQ(a.GetCapacity(), s.cCapacity) << "step " << i;
+        for (int k = 0; k < iAdded; ++k) ASSERT_EQ(a.GetAt(static_cast<unsigned>(k)), P(k + 1)) << "step " << i;
+    }
 }
 
 TEST(DynArray, RemoveAtShiftsAndLastElementResets) {

@@ -48,37 +48,66 @@ std::string SourceFile(const char* szRelative) {
 
 }  // namespace
 
-TEST_F(SettingsTest, MissingSectionGivesDefaults) {
-    Write("[Other]\r\nTitle=x\r\n");
-    Load();
-    EXPECT_STREQ(pData->szTitle, L"Quillmere");
-    EXPECT_STREQ(pData->szImagesFolder, L"icons");
-    EXPECT_STREQ(pData->szBackgroundImage, L"background.png");
-    EXPECT_STREQ(pData->szMenuIcon, L"menu.png");
-    EXPECT_EQ(pData->iDockletInfo, 4u);
-    EXPECT_EQ(pData->iLabelInfo, 16u);
-    EXPECT_STREQ(pData->szFontName, L"Tahoma");
-    EXPECT_EQ(pData->iFontSize, 11);
-    EXPECT_EQ(pData->crFontColor, 0xFFFFFFu);
-    EXPECT_EQ(pData->bFontAlpha, 255);
-    EXPECT_EQ(pData->bBackgroundAlpha, 100);
-    EXPECT_EQ(pData->bFramedBackground, 1);
-    EXPECT_EQ(pData->bRoundedCorners, 1);
-    EXPECT_EQ(pData->iPosX, -1);
-    EXPECT_EQ(pData->iWidth, 450);
-    EXPECT_EQ(pData->iHeight, 300);
-    EXPECT_EQ(pData->iItemAction, 1u);
-    EXPECT_EQ(pData->bSavePos, 0);
-    EXPECT_EQ(pData->iProfileCount, 0u);
-    EXPECT_EQ(pData->profiles.GetCount(), 0u);
-    EXPECT_EQ(pData->iCurrentProfile, -1);
-}
-
-TEST_F(SettingsTest, NullFileSetsDefaultsAndLabel) {
-    pData->iFontSize = 99;
-    LoadSettings(pData, nullptr, L"Q");
-    EXPECT_EQ(pData->iFontSize, 11);
-    EXPECT_EQ(HostSnapshot().label, "Quillmere");
+// Whatever the record held before, every way of having no settings gives the same
+// defaults: a section missing from the file, no file named, a file that is not there,
+// an empty section. A field the load forgets keeps the junk written into it first.
+TEST_F(SettingsTest, NoSettingsGiveTheDefaults) {
+    Write("[Other]\r\nTitle=x\r\n[Q]\r\n");
+    const std::wstring missingFile = Wide(folder + "none.ini");
+    struct Source {
+        const char* szWhat;
+        const wchar_t* szFile;
+        const wchar_t* szSection;
+    };
+    const Source sources[] = {{"missing section", File().c_str(), L"NoSuchSection"},
+                              {"no file", nullptr, L"Q"},
+                              {"missing file", missingFile.c_str(), L"Q"},
+                              {"empty section", File().c_str(), L"Q"}};
+    for (const Source& source : sources) {
+        ResetHost();
+        wcscpy(pData->szTitle, L"junk");
+        wcscpy(pData->szFontName, L"junk");
+        wcscpy(pData->szBackgroundImage, L"junk");
+        pData->iFontSize = pData->iPosX = pData->iWidth = pData->iHeight = pData->bSavePos = 99;
+        pData->iDockletInfo = pData->iLabelInfo = pData->iItemAction = 99;
+        pData->crFontColor = 0x123456;
+        pData->bFontAlpha = pData->bBackgroundAlpha = 7;
+        pData->bFramedBackground = pData->bRoundedCorners = 7;
+        pData->iCurrentProfile = 5;
+        LoadSettings(pData, source.szFile, source.szSection);
+        auto n = [](long long v) { return std::to_wstring(v); };
+        struct Field {
+            const char* szName;
+            std::wstring value;
+            const wchar_t* szDefault;
+        };
+        const Field fields[] = {
+            {"title", pData->szTitle, L"Quillmere"},
+            {"images folder", pData->szImagesFolder, L"icons"},
+            {"background", pData->szBackgroundImage, L"background.png"},
+            {"menu icon", pData->szMenuIcon, L"menu.png"},
+            {"font", pData->szFontName, L"Tahoma"},
+            {"icon, label info", n(pData->iDockletInfo) + L" " + n(pData->iLabelInfo), L"4 16"},
+            {"font size, colour, alpha",
+             n(pData->iFontSize) + L" " + n(pData->crFontColor) + L" " + n(pData->bFontAlpha), L"11 16777215 255"},
+            {"background alpha, framed, rounded",
+             n(pData->bBackgroundAlpha) + L" " + n(pData->bFramedBackground) + L" " + n(pData->bRoundedCorners),
+             L"100 1 1"},
+            {"viewer x, w, h, saved",
+             n(pData->iPosX) + L" " + n(pData->iWidth) + L" " + n(pData->iHeight) + L" " + n(pData->bSavePos),
+             L"-1 450 300 0"},
+            {"item action", n(pData->iItemAction), L"1"},
+            {"refresh minutes", n(pData->iRefreshMinutes), L"60"},
+            {"profiles, listed, current",
+             n(pData->iProfileCount) + L" " + n(pData->profiles.GetCount()) + L" " + n(pData->iCurrentProfile),
+             L"0 0 -1"},
+        };
+        for (const Field& f : fields) EXPECT_EQ(f.value, f.szDefault) << source.szWhat << ": " << f.szName;
+        // Without a file the icon is named at once.
+        if (!source.szFile) {
+            EXPECT_EQ(HostSnapshot().label, "Quillmere");
+        }
+    }
 }
 
 TEST_F(SettingsTest, ValuesFlagsAndMissingProfileKeys) {

@@ -17,8 +17,13 @@
 
 namespace {
 
-bool Busy(void* p) {
-    return static_cast<_DOCKLET_DATA*>(p)->bRefreshing == 1;
+bool Busy(const _DOCKLET_DATA* p) {
+    return p->bRefreshing == 1;
+}
+
+// Long enough for a worker to begin or to show a message: its download's time limit.
+DWORD WorkerStartLimit() {
+    return GetFeedTimeLimit();
 }
 
 struct RefreshTest : testing::Test {
@@ -38,8 +43,7 @@ struct RefreshTest : testing::Test {
     _DOCKLET_DATA* Create(HWND hwndDock) {
         _DOCKLET_DATA* p = CreateDocklet(hwndDock, GetModuleHandleW(nullptr), nullptr, nullptr);
         EXPECT_NE(p, nullptr);
-        EXPECT_TRUE(WaitForWorker(p->hRefreshThread, 5000));
-        PumpFor(20);
+        EXPECT_TRUE(WaitForWorker(p->hRefreshThread, GetFeedTimeLimit()));
         return p;
     }
     static void AddProfile(_DOCKLET_DATA* p, const std::wstring& url) {
@@ -52,8 +56,7 @@ struct RefreshTest : testing::Test {
     }
     void Refresh(_DOCKLET_DATA* p) {
         StartRefresh(p);
-        ASSERT_TRUE(WaitForWorker(p->hRefreshThread, 20000));
-        PumpFor(20);
+        ASSERT_TRUE(WaitForWorker(p->hRefreshThread, GetFeedTimeLimit()));
     }
 };
 
@@ -118,31 +121,35 @@ TEST_F(RefreshTest, BusyWhileDownloadingAndASecondStartIsDropped) {
         pData->iCurrentItem = 5;
     }
     StartRefresh(pData);
-    ASSERT_TRUE(PumpUntil(5000, Busy, pData));
+    ASSERT_TRUE(PumpUntil([&] { return Busy(pData); }, WorkerStartLimit()));
     EXPECT_EQ(pData->iCurrentItem, -1);
     EXPECT_FALSE(KillTimer(hwnd, IDT_REFRESH));  // disarmed while the worker runs
     StartRefresh(pData);                         // dropped, not queued
-    ASSERT_TRUE(WaitForWorker(pData->hRefreshThread, 10000));
-    PumpFor(20);
+    ASSERT_TRUE(WaitForWorker(pData->hRefreshThread, GetFeedTimeLimit()));
     EXPECT_EQ(pData->bRefreshing, 0);
     EXPECT_EQ(pData->iCurrentItem, 0);
     EXPECT_EQ(server.Requests().size(), 1u);
 }
 
+// The server holds its answer longer than the stop may take: the worker must leave the
+// download when asked, within the stop's deadline, not when the answer comes.
 TEST_F(RefreshTest, DestroyDuringASlowDownloadReturnsPromptly) {
     HttpResponse slow = Rss(2);
-    slow.delayMs = 30000;
+    slow.delayMs = GetFeedTimeLimit();
     HttpServer server(slow);
     _DOCKLET_DATA* p = Create(hwnd);
     AddProfile(p, server.Url());
     StartRefresh(p);
-    ASSERT_TRUE(PumpUntil(5000, Busy, p));
-    PumpFor(100);
+    ASSERT_TRUE(PumpUntil([&] { return Busy(p) && !server.Requests().empty(); }, WorkerStartLimit()));
+    qm::UniqueHandleNull hWorker = DuplicateWorkerThread(p->hRefreshThread);
     DWORD dwStart = GetTickCount();
     DestroyDocklet(p);
-    EXPECT_LT(GetTickCount() - dwStart, 2500u);
-    // The worker leaves without a word and without touching the freed instance.
-    PumpFor(300);
+    // It keeps its deadline (plus as much again for a loaded machine), and the worker
+    // answered the stop: it ends long before the held answer would come.
+    EXPECT_LT(GetTickCount() - dwStart, 2 * DOCKLET_STOP_WAIT_MS);
+    EXPECT_TRUE(WaitForThread(hWorker.get(), DOCKLET_STOP_WAIT_MS));
+    // It left without a word and without touching the freed instance.
+    PumpPosted();
     EXPECT_TRUE(CapturedMessages().empty());
     server.Stop();
 }
@@ -154,18 +161,19 @@ TEST_F(RefreshTest, ACancelStopsASlowDownloadAtOnce) {
     pData = Create(hwnd);
     AddProfile(pData, server.Url());
     StartRefresh(pData);
-    ASSERT_TRUE(PumpUntil(5000, Busy, pData));
-    DWORD dwStart = GetTickCount();
-    StopWorkers(pData, 5000);
-    DWORD dwSpent = GetTickCount() - dwStart;
-    EXPECT_LT(dwSpent, 100u);
+    ASSERT_TRUE(PumpUntil([&] { return Busy(pData) && !server.Requests().empty(); }, WorkerStartLimit()));
+    qm::UniqueHandleNull hWorker = DuplicateWorkerThread(pData->hRefreshThread);
+    // A worker that missed the cancel would sit in the held download past this deadline
+    // and be abandoned.
+    StopWorkers(pData, DOCKLET_STOP_WAIT_MS);
+    EXPECT_TRUE(WaitForThread(hWorker.get(), DOCKLET_STOP_WAIT_MS));
     // The cancelled worker leaves the instance to whoever cancelled it: no message, no
     // items, and a new refresh can start at once.
     EXPECT_TRUE(CapturedMessages().empty());
     EXPECT_EQ(pData->items.GetCount(), 0u);
     StartRefresh(pData);
     EXPECT_TRUE(IsWorkerRunning(pData->hRefreshThread));
-    StopWorkers(pData, 5000);
+    StopWorkers(pData, DOCKLET_STOP_WAIT_MS);
     server.Stop();
 }
 
@@ -202,9 +210,8 @@ TEST_F(RefreshTest, TwoInstancesRefreshIndependently) {
     AddProfile(p2, two.Url());
     StartRefresh(pData);
     StartRefresh(p2);
-    EXPECT_TRUE(WaitForWorker(pData->hRefreshThread, 20000));
-    EXPECT_TRUE(WaitForWorker(p2->hRefreshThread, 20000));
-    PumpFor(20);
+    EXPECT_TRUE(WaitForWorker(pData->hRefreshThread, GetFeedTimeLimit()));
+    EXPECT_TRUE(WaitForWorker(p2->hRefreshThread, GetFeedTimeLimit()));
     EXPECT_EQ(pData->items.GetCount(), 1u);
     EXPECT_EQ(p2->items.GetCount(), 7u);
     EXPECT_TRUE(KillTimer(hwnd, IDT_REFRESH));
@@ -267,12 +274,13 @@ TEST_F(RefreshTest, DestroyWhileTheWorkerShowsAMessageBox) {
     AddProfile(p, server.Url());
     SetMessageSink(nullptr, nullptr);
     StartRefresh(p);
-    // Wait until the worker's box is up.
-    DWORD dwThreadId = 0;
+    qm::UniqueHandleNull hWorker;
     {
         qm::ScopedLock lock(p->csState);
-        dwThreadId = GetThreadId(p->hRefreshThread.hThread.get());
+        hWorker = DuplicateWorkerThread(p->hRefreshThread);
     }
+    // Wait until the worker's box is up.
+    DWORD dwThreadId = GetThreadId(hWorker.get());
     struct Find {
         static BOOL CALLBACK Any(HWND, LPARAM l) {
             *reinterpret_cast<bool*>(l) = true;
@@ -280,16 +288,18 @@ TEST_F(RefreshTest, DestroyWhileTheWorkerShowsAMessageBox) {
         }
     };
     bool bBox = false;
-    for (int i = 0; i < 500 && !bBox; ++i) {
-        PumpFor(10);
-        EnumThreadWindows(dwThreadId, Find::Any, reinterpret_cast<LPARAM>(&bBox));
-    }
-    EXPECT_TRUE(bBox);
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            EnumThreadWindows(dwThreadId, Find::Any, reinterpret_cast<LPARAM>(&bBox));
+            return bBox;
+        },
+        WorkerStartLimit()));
     DWORD dwStart = GetTickCount();
     DestroyDocklet(p);
-    EXPECT_LT(GetTickCount() - dwStart, 2500u);
+    EXPECT_LT(GetTickCount() - dwStart, 2 * DOCKLET_STOP_WAIT_MS);
     CaptureMessages();
-    PumpFor(200);
+    // The box was closed for it, and it ends.
+    EXPECT_TRUE(WaitForThread(hWorker.get(), DOCKLET_STOP_WAIT_MS));
 }
 
 // A 304 to our validators ends the refresh as a success that keeps the items; a 503 with
@@ -336,8 +346,7 @@ TEST_F(RefreshTest, NotModifiedAndBackOff) {
     nBefore = server.Requests().size();
     ResetHost();
     ApplyCurrentProfile(pData);
-    ASSERT_TRUE(WaitForWorker(pData->hRefreshThread, 20000));
-    PumpFor(20);
+    ASSERT_TRUE(WaitForWorker(pData->hRefreshThread, GetFeedTimeLimit()));
     std::vector<HttpRequest> requests = server.Requests();
     ASSERT_EQ(requests.size(), nBefore + 2);
     EXPECT_EQ(requests[nBefore].Header("If-None-Match"), "\"same\"");

@@ -1,7 +1,11 @@
-// The stand-in dock run as a separate process, as a user or a script runs it.
+// The stand-in dock run as a separate process, as a user or a script runs it: what it
+// logs of the host calls, its scripted clicks (the menu a click opens is printed and an
+// entry is chosen by keyboard), the dialogs it closes, and the bound on every run.
 #include <gtest/gtest.h>
 #include <cstdio>
+#include <fstream>
 #include <string>
+#include <vector>
 #include "support/httpserver.h"
 #include "support/process.h"
 #include "support/testhost.h"
@@ -16,6 +20,14 @@ std::string RunDock(const std::string& args, DWORD* pExitCode = nullptr) {
 
 bool Has(const std::string& out, const std::string& what) {
     return out.find(what) != std::string::npos;
+}
+
+// A settings file with one profile whose feed cannot be fetched.
+std::string OneProfileIni() {
+    std::string path = MakeTempFolder("dockhost") + "dock.ini";
+    std::ofstream(path) << "[Quillmere]\nTitle=Quillmere\nProfiles=1\nCurrentProfile=0\n"
+                           "A0-RssFeedURL=http://127.0.0.1:9/none.xml\nA0-RssFeedTitle=News & Views\n";
+    return path;
 }
 
 }  // namespace
@@ -88,8 +100,40 @@ TEST(Dockhost, ItemMenuOpensTheViewerOnTheChosenItem) {
     std::string out = RunDock("--ini \"" + ini + "\" --section Q --left-click --choose 102 --dialog-seconds 0.5 --log", &rc);
     EXPECT_EQ(rc, 0u) << out;
     EXPECT_TRUE(Has(out, "DockletSetLabel(0, \"Retrieving RSS Feed Item...\")")) << out;
-    EXPECT_TRUE(Has(out, "window: Third\n")) << out;
+    // The viewer is reported when it appears, perhaps before its page thread has named
+    // it; it is closed once the icon no longer shows the page being loaded, by then
+    // named after the item.
+    EXPECT_TRUE(Has(out, "close: Third\n")) << out;
     EXPECT_TRUE(Has(out, "OnDestroy(0)")) << out;
+}
+
+// A scripted click prints the menu it opens and chooses an entry by its identifier, or
+// fails with exit code 3 when that entry cannot be chosen.
+TEST(DockhostScript, ClicksPrintTheMenuAndChooseByIdentifier) {
+    struct Case {
+        std::string args;
+        DWORD rc;
+        std::vector<std::string> lines;
+    };
+    const std::string ini = "--ini \"" + OneProfileIni() + "\" ";
+    const Case cases[] = {
+        {ini + "--left-click --menu --log",
+         0,
+         {"menu: 1\tNews && Views\tdisabled\tunchecked\n", "menu: 2\tUpdate Now\tenabled\tunchecked\n",
+          "DockletLockMouseEffect(0, 0)"}},
+        {ini + "--right-click --menu --choose 7 --log",
+         0,
+         {"menu: 1000\tNews && Views\tenabled\tchecked\n", "menu: 6\tAbout Quillmere\tenabled\tunchecked\n",
+          "DockletRemoveSelf(0)"}},
+        // No feed configured: Update Now is disabled.
+        {"--right-click --choose 2", 3, {"choose: entry 2 is not available"}},
+    };
+    for (const Case& c : cases) {
+        DWORD rc = 99;
+        std::string out = RunDock(c.args, &rc);
+        EXPECT_EQ(rc, c.rc) << c.args << "\n" << out;
+        for (const std::string& line : c.lines) EXPECT_TRUE(Has(out, line)) << c.args << "\n" << out;
+    }
 }
 
 // The dock's own menu reaches the docklet's settings and About box, which the script
@@ -145,6 +189,38 @@ TEST(Dockhost, IconDestroyedWhileTheSettingsOrTheViewerAreOpen) {
     }
 }
 
+// A scripted run ends by itself whatever the docklet does: a dialog that ignores Close,
+// OK and Cancel, or one whose thread stops answering when asked to close, ends the run
+// with exit code 4 and a list of what was open, within the bound the dock states (10 s of
+// asking, or 20 s without an answer), instead of hanging.
+TEST(DockhostScript, RunWhoseDialogWillNotCloseEndsWithinItsBound) {
+    struct Case {
+        const char* section;
+        const char* caption;
+        const char* reason;
+        DWORD dwBoundMs;
+    };
+    const Case cases[] = {
+        {"Refuses", "Refuses to close", "did not close within 10 s of being asked", 10000},
+        {"Hang", "Hangs when closed", "the dock's thread did not answer for 20 s", 20000},
+    };
+    std::string ini = MakeTempFolder("stubborn") + "dock.ini";
+    for (const Case& c : cases) {
+        DWORD rc = 99;
+        DWORD dwStart = GetTickCount();
+        std::string out = RunDock(std::string("--docklet-folder .\\Docklets\\Stubborn\\ --ini \"") + ini +
+                                      "\" --section " + c.section + " --dock-click --choose 1 --dialog-seconds 0.2",
+                                  &rc);
+        DWORD dwSpent = GetTickCount() - dwStart;
+        EXPECT_EQ(rc, 4u) << c.section << "\n" << out;
+        EXPECT_TRUE(Has(out, std::string("window: ") + c.caption + "\n")) << out;
+        EXPECT_TRUE(Has(out, c.reason)) << out;
+        EXPECT_TRUE(Has(out, std::string("open: ") + c.caption + "\n")) << out;
+        // The bound, with room for starting Wine on a loaded machine.
+        EXPECT_LT(dwSpent, c.dwBoundMs + 20000) << c.section;
+    }
+}
+
 // The dock calls OnConfigure itself (its Settings entry, or a click on an icon without a
 // profile) and removes the icon while the settings are open: the sheet's reference is
 // the last one, and nothing touches the record after it goes (the test build fills freed
@@ -166,7 +242,9 @@ TEST(Dockhost, IconDestroyedWhileTheDocksOwnSettingsCallIsOpen) {
 TEST(Dockhost, TheDockletUnloadsWithTheLastCallOfAnAbandonedRequest) {
     HttpResponse held;
     held.body = "<rss><channel><title>Late</title></channel></rss>";
-    held.delayMs = 4000;
+    // Held past the run's end (its 3 s leave the request time to reach the server on a
+    // loaded machine), then answered, so WinHTTP's last call comes after the unload.
+    held.delayMs = 7000;
     HttpServer server(held);
     std::string ini = MakeTempFolder("dockhost-unload") + "dock.ini";
     FILE* f = fopen(ini.c_str(), "wb");
@@ -174,7 +252,7 @@ TEST(Dockhost, TheDockletUnloadsWithTheLastCallOfAnAbandonedRequest) {
     fprintf(f, "[Q]\r\nProfiles=1\r\nCurrentProfile=0\r\nA0-RssFeedURL=%s\r\n", std::string(url.begin(), url.end()).c_str());
     fclose(f);
     DWORD rc = 99;
-    std::string out = RunDock("--ini \"" + ini + "\" --section Q --seconds 1 --wait-unload 30000 --log", &rc);
+    std::string out = RunDock("--ini \"" + ini + "\" --section Q --seconds 3 --wait-unload 30000 --log", &rc);
     EXPECT_EQ(rc, 0u) << out;
     ASSERT_EQ(server.Requests().size(), 1u) << out;
     EXPECT_TRUE(Has(out, "OnDestroy(0)\nunload: held after FreeLibrary\nunload: docklet unloaded\n"

@@ -102,62 +102,95 @@ std::vector<Entry> MenuDriver::s_seen;
 
 }  // namespace
 
-// ---- Item menu: building ----
+// ---- Building both menus ----
 
-TEST(ItemMenu, EntriesIdentifiersFlagsAndPictures) {
-    Docklet d;
-    Fill(d, 3);
-    d->hMenuBitmap.reset(CreateBitmap(16, 16, 1, 32, nullptr));
-    std::vector<Entry> e = ItemMenu(d);
-    ASSERT_EQ(e.size(), 8u);
-    UINT ids[] = {1, 2, 3, 4, 5, 100, 101, 102};
-    for (size_t i = 0; i < e.size(); ++i) EXPECT_EQ(e[i].id, ids[i]) << i;
-    EXPECT_EQ(e[0].text, L"Quillmere News");
-    EXPECT_TRUE(e[0].disabled);
-    EXPECT_FALSE(e[0].grayed);
-    EXPECT_EQ(e[1].text, L"Update Now");
-    EXPECT_FALSE(e[1].disabled);
-    EXPECT_TRUE(e[2].separator);
-    EXPECT_EQ(e[3].text, L"View all items");
-    EXPECT_EQ(e[3].hbmChecked, d->hMenuBitmap.get());
-    EXPECT_EQ(e[3].hbmUnchecked, d->hMenuBitmap.get());
-    EXPECT_TRUE(e[4].separator);
-    for (int i = 0; i < 3; ++i) {
-        const Entry& item = e[5 + i];
-        EXPECT_EQ(item.text, L"Item " + std::to_wstring(i));
-        EXPECT_TRUE(item.checked);
-        EXPECT_FALSE(item.disabled);
-        EXPECT_EQ(item.hbmChecked, d->hMenuBitmap.get());
-    }
-    EXPECT_EQ(e[0].hbmChecked, nullptr);
-    EXPECT_EQ(e[1].hbmChecked, nullptr);
-}
+namespace {
 
-TEST(ItemMenu, WithoutAPictureTheEntriesHaveNone) {
-    Docklet d;
-    Fill(d, 2);
-    for (const Entry& e : ItemMenu(d)) EXPECT_EQ(e.hbmChecked, nullptr) << e.id;
-}
-
-TEST(ItemMenu, AnEmptyFeedGivesTheHeadingAndUpdateAlone) {
-    Docklet d;
-    Fill(d, 0);
-    std::vector<Entry> e = ItemMenu(d);
-    ASSERT_EQ(e.size(), 2u);
-    EXPECT_EQ(e[0].id, 1u);
-    EXPECT_EQ(e[1].id, 2u);
-}
-
-TEST(ItemMenu, WhileBusyEveryEntryThatStartsWorkIsDisabled) {
-    for (int flag = 0; flag < 2; ++flag) {
-        Docklet d;
-        Fill(d, 2);
-        (flag ? d->bLoadingPage : d->bRefreshing) = 1;
-        for (const Entry& e : ItemMenu(d)) {
-            if (e.separator) continue;
-            EXPECT_TRUE(e.disabled) << e.id;
-            EXPECT_FALSE(e.grayed) << e.id;
+// The menu as one line per entry: its identifier (what the dock's scripts choose by),
+// its text and marks (d disabled, g grayed, c checked, p the menu picture on it), or a
+// dash for a separator.
+std::vector<std::wstring> Render(const std::vector<Entry>& entries, HBITMAP hPicture) {
+    std::vector<std::wstring> lines;
+    for (const Entry& e : entries) {
+        std::wstring line = std::to_wstring(e.id) + L" " + (e.separator ? L"-" : e.text);
+        if (e.separator) {
+            lines.push_back(line);  // the system shows every separator disabled
+            continue;
         }
+        if (e.disabled) line += L" d";
+        if (e.grayed) line += L" g";
+        if (e.checked) line += L" c";
+        if (e.hbmChecked && e.hbmChecked == hPicture && e.hbmUnchecked == hPicture) line += L" p";
+        else if (e.hbmChecked || e.hbmUnchecked) line += L" (other picture)";
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+}  // namespace
+
+// What each menu holds in each state of the instance.
+TEST(Menus, EntriesInEachState) {
+    struct Case {
+        const char* szWhat;
+        bool bContext;
+        void (*setUp)(Docklet& d);
+        std::vector<std::wstring> lines;
+    };
+    // While busy, every entry that starts work is disabled (not grayed: the text stays
+    // readable).
+    const std::vector<std::wstring> busy = {L"1 Quillmere News d", L"2 Update Now d",  L"3 -",
+                                            L"4 View all items d", L"5 -",             L"100 Item 0 d c",
+                                            L"101 Item 1 d c"};
+    const Case cases[] = {
+        {"three items and a picture", false,
+         [](Docklet& d) {
+             Fill(d, 3);
+             d->hMenuBitmap.reset(CreateBitmap(16, 16, 1, 32, nullptr));
+         },
+         {L"1 Quillmere News d", L"2 Update Now", L"3 -", L"4 View all items p", L"5 -", L"100 Item 0 c p",
+          L"101 Item 1 c p", L"102 Item 2 c p"}},
+        {"no picture", false, [](Docklet& d) { Fill(d, 2); },
+         {L"1 Quillmere News d", L"2 Update Now", L"3 -", L"4 View all items", L"5 -", L"100 Item 0 c",
+          L"101 Item 1 c"}},
+        {"an empty feed", false, [](Docklet& d) { Fill(d, 0); }, {L"1 Quillmere News d", L"2 Update Now"}},
+        {"refreshing", false,
+         [](Docklet& d) {
+             Fill(d, 2);
+             d->bRefreshing = 1;
+         },
+         busy},
+        {"loading a page", false,
+         [](Docklet& d) {
+             Fill(d, 2);
+             d->bLoadingPage = 1;
+         },
+         busy},
+        {"context, no profiles", true, [](Docklet&) {},
+         {L"2 Update Now d", L"5 -", L"6 About Quillmere", L"7 Remove Entry", L"1 Quillmere Settings..."}},
+        {"context, three profiles, the second current", true,
+         [](Docklet& d) {
+             d.AddProfile(L"One");
+             d.AddProfile(L"Two & Three");
+             d.AddProfile(L"Four");
+             d->iCurrentProfile = 1;
+         },
+         {L"2 Update Now", L"3 -", L"1000 One", L"1001 Two && Three c", L"1002 Four", L"5 -", L"6 About Quillmere",
+          L"7 Remove Entry", L"1 Quillmere Settings..."}},
+        {"context, refreshing: only About and Remove work", true,
+         [](Docklet& d) {
+             Fill(d, 1);
+             d.AddProfile(L"Other");
+             d->bRefreshing = 1;
+         },
+         {L"2 Update Now d", L"3 -", L"1000 Quillmere News d c", L"1001 Other d", L"5 -", L"6 About Quillmere",
+          L"7 Remove Entry", L"1 Quillmere Settings... d"}},
+    };
+    for (const Case& c : cases) {
+        Docklet d;
+        c.setUp(d);
+        std::vector<std::wstring> lines = Render(c.bContext ? ContextMenu(d) : ItemMenu(d), d->hMenuBitmap.get());
+        EXPECT_EQ(lines, c.lines) << c.szWhat;
     }
 }
 
@@ -322,60 +355,6 @@ TEST(ContextMenu, RealPopupChosenByKeyboard) {
     EXPECT_TRUE(ShowContextMenu(d.p));
     EXPECT_EQ(HostSnapshot().removeSelf, 1);
     EXPECT_EQ(HostSnapshot().lockDepth, 0);
-}
-
-// ---- Context menu: building ----
-
-TEST(ContextMenu, NoProfiles) {
-    Docklet d;
-    std::vector<Entry> e = ContextMenu(d);
-    ASSERT_EQ(e.size(), 5u);
-    EXPECT_EQ(e[0].id, 2u);
-    EXPECT_EQ(e[0].text, L"Update Now");
-    EXPECT_TRUE(e[0].disabled);
-    EXPECT_TRUE(e[1].separator);
-    EXPECT_EQ(e[1].id, 5u);
-    EXPECT_EQ(e[2].text, L"About Quillmere");
-    EXPECT_EQ(e[2].id, 6u);
-    EXPECT_EQ(e[3].text, L"Remove Entry");
-    EXPECT_EQ(e[3].id, 7u);
-    EXPECT_EQ(e[4].text, L"Quillmere Settings...");
-    EXPECT_EQ(e[4].id, 1u);
-    EXPECT_FALSE(e[4].disabled);
-}
-
-TEST(ContextMenu, ThreeProfilesWithTheSecondCurrent) {
-    Docklet d;
-    d.AddProfile(L"One");
-    d.AddProfile(L"Two & Three");
-    d.AddProfile(L"Four");
-    d->iCurrentProfile = 1;
-    std::vector<Entry> e = ContextMenu(d);
-    ASSERT_EQ(e.size(), 9u);
-    EXPECT_FALSE(e[0].disabled);
-    EXPECT_TRUE(e[1].separator);
-    EXPECT_EQ(e[1].id, 3u);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(e[2 + i].id, 1000u + i);
-        EXPECT_EQ(e[2 + i].checked, i == 1);
-        EXPECT_FALSE(e[2 + i].disabled);
-        EXPECT_EQ(e[2 + i].hbmChecked, nullptr);
-    }
-    EXPECT_EQ(e[3].text, L"Two && Three");
-    EXPECT_TRUE(e[5].separator);
-}
-
-TEST(ContextMenu, WhileBusyOnlyAboutAndRemoveWork) {
-    Docklet d;
-    Fill(d, 1);
-    d.AddProfile(L"Other");
-    d->bRefreshing = 1;
-    for (const Entry& e : ContextMenu(d)) {
-        if (e.separator) continue;
-        bool expectEnabled = e.id == IDM_CONTEXT_ABOUT || e.id == IDM_CONTEXT_REMOVE;
-        EXPECT_EQ(e.disabled, !expectEnabled) << e.id;
-        EXPECT_FALSE(e.grayed) << e.id;
-    }
 }
 
 // ---- Context menu: acting ----

@@ -20,6 +20,7 @@ import threading
 import time
 
 import xscreen
+from dockoutput import Output
 
 PRESSES = ["RSS Feed Profiles", "Add", "Back Up", "Icons & Images", "Browse..."]
 # The dialogs' captions and the names of their pictures.
@@ -60,24 +61,6 @@ def look_at(screen, title, before, mapped):
         previous = picture
         time.sleep(0.05)
     return seen + (time.monotonic() - mapped,)
-
-
-class Output:
-    """The dock's output, line by line, with a wait for a given line."""
-
-    def __init__(self):
-        self.lines = []
-        self._changed = threading.Condition()
-
-    def collect(self, stream):
-        for raw in iter(stream.readline, b""):
-            with self._changed:
-                self.lines.append(raw.decode("utf-8", "replace").rstrip("\r\n"))
-                self._changed.notify_all()
-
-    def wait_for(self, line, seconds):
-        with self._changed:
-            return self._changed.wait_for(lambda: line in self.lines, timeout=max(0, seconds))
 
 
 def check(screen, title, before, output, shots):

@@ -1,19 +1,11 @@
 #include "support/testhost.h"
 #include <cstdio>
-#include "core/gdiplus.h"
 #include "core/message.h"
 
 namespace {
-qm::CriticalSection g_lock;
-HostRecord g_record;
-std::string g_root = "C:\\dock\\";
-std::string g_relative = ".\\Docklets\\Quillmere\\";
-std::string g_browse;
+qm::CriticalSection g_lock;  // guards the captured messages
 std::vector<std::wstring> g_messages;
-
-void Record(const char* szName, HWND hwnd, const std::string& text, int value) {
-    g_record.calls.push_back({szName, hwnd, text, value, GetCurrentThreadId()});
-}
+void (*volatile g_pfnLabelHook)() = nullptr;
 
 int CaptureSink(const wchar_t* szText, UINT uType, void*) {
     qm::ScopedLock lock(g_lock);
@@ -24,45 +16,22 @@ int CaptureSink(const wchar_t* szText, UINT uType, void*) {
 LRESULT CALLBACK DockWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, uMsg, wParam, lParam);
 }
+
+void CallLabelHook(const HostCall& call) {
+    if (call.name != "DockletSetLabel") return;
+    if (auto pfnHook = g_pfnLabelHook) pfnHook();
+}
 }  // namespace
 
 void ResetHost() {
+    ResetHostCalls();
     qm::ScopedLock lock(g_lock);
-    if (g_record.pOverlay) qm::GdipDisposeImage(static_cast<qm::GpImage*>(g_record.pOverlay));
-    g_record = HostRecord();
-    g_browse.clear();
     g_messages.clear();
 }
 
-HostRecord HostSnapshot() {
-    qm::ScopedLock lock(g_lock);
-    return g_record;
-}
-
-std::vector<HostCall> HostCalls(const char* szName) {
-    qm::ScopedLock lock(g_lock);
-    std::vector<HostCall> out;
-    for (const HostCall& c : g_record.calls)
-        if (c.name == szName) out.push_back(c);
-    return out;
-}
-
-void SetHostFolders(const std::string& root, const std::string& relative) {
-    qm::ScopedLock lock(g_lock);
-    g_root = root;
-    g_relative = relative;
-}
-
-void SetHostBrowseResult(const std::string& path) {
-    qm::ScopedLock lock(g_lock);
-    g_browse = path;
-}
-
-bool SaveHostOverlay(const wchar_t* szPath) {
-    qm::ScopedLock lock(g_lock);
-    if (!g_record.pOverlay) return false;
-    return qm::GdipSaveImageToFile(static_cast<qm::GpImage*>(g_record.pOverlay), szPath, &qm::PngEncoderClsid(),
-                                   nullptr) == Gdiplus::Ok;
+void SetHostLabelHook(void (*pfnHook)()) {
+    g_pfnLabelHook = pfnHook;
+    SetHostCallObserver(pfnHook ? CallLabelHook : nullptr);
 }
 
 void CaptureMessages() {
@@ -88,46 +57,90 @@ HWND CreateDockWindow() {
                          nullptr);
 }
 
-bool PumpUntil(DWORD dwMs, bool (*done)(void*), void* ctx) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done && done(ctx)) return true;
-        if (GetTickCount() - start >= dwMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
+namespace {
+
+// How often a condition is asked again while no message comes.
+const DWORD c_dwAskAgainMs = 5;
+
+bool DispatchOne() {
+    MSG msg;
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+    return true;
 }
 
-void PumpFor(DWORD dwMs) {
-    PumpUntil(dwMs, nullptr, nullptr);
+}  // namespace
+
+bool PumpUntil(const std::function<bool()>& done, DWORD dwMs) {
+    DWORD dwStart = GetTickCount();
+    for (;;) {
+        while (DispatchOne())
+            if (done()) return true;
+        if (done()) return true;
+        DWORD dwSpent = GetTickCount() - dwStart;
+        if (dwSpent >= dwMs) return false;
+        DWORD dwLeft = dwMs - dwSpent;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, dwLeft < c_dwAskAgainMs ? dwLeft : c_dwAskAgainMs, QS_ALLINPUT);
+    }
 }
 
 namespace {
-void DispatchPending() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+
+volatile LONG g_lMarkersSeen = 0;
+
+LRESULT CALLBACK MarkerWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    if (uMsg == WM_APP) {
+        InterlockedExchange(&g_lMarkersSeen, static_cast<LONG>(wParam));
+        return 0;
     }
+    return DefWindowProcW(hwnd, uMsg, wParam, lParam);
 }
+
 }  // namespace
 
-bool WaitForWorker(const DockletWorker& worker, DWORD dwMs) {
-    HANDLE hThread = worker.hThread.get();
-    if (!hThread) return true;
-    DWORD start = GetTickCount();
-    for (;;) {
-        DispatchPending();
-        DWORD dwSpent = GetTickCount() - start;
-        if (dwSpent >= dwMs) return WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0;
-        if (MsgWaitForMultipleObjects(1, &hThread, FALSE, dwMs - dwSpent, QS_ALLINPUT) == WAIT_OBJECT_0) break;
+void PumpPosted() {
+    // A marker posted behind what is queued now, to a window of this thread so any
+    // message loop dispatches it: what came before it has run when it comes.
+    static HWND s_hwndMarker = nullptr;
+    static LONG s_lMarkers = 0;
+    if (!s_hwndMarker) {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = MarkerWndProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"QuillmereTestMarker";
+        RegisterClassW(&wc);
+        s_hwndMarker = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     }
-    DispatchPending();
+    LONG lMarker = ++s_lMarkers;
+    PostMessageW(s_hwndMarker, WM_APP, static_cast<WPARAM>(lMarker), 0);
+    PumpUntil([lMarker] { return g_lMarkersSeen == lMarker; }, 10000);
+}
+
+bool WaitForThread(HANDLE hThread, DWORD dwMs) {
+    if (!hThread) return true;
+    DWORD dwStart = GetTickCount();
+    for (;;) {
+        while (DispatchOne()) {
+        }
+        DWORD dwSpent = GetTickCount() - dwStart;
+        if (dwSpent >= dwMs) return WaitForSingleObject(hThread, 0) == WAIT_OBJECT_0;
+        if (MsgWaitForMultipleObjects(1, &hThread, FALSE, dwMs - dwSpent, QS_ALLINPUT) == WAIT_OBJECT_0) return true;
+    }
+}
+
+bool WaitForWorker(const DockletWorker& worker, DWORD dwMs) {
+    if (!WaitForThread(worker.hThread.get(), dwMs)) return false;
+    PumpPosted();
     return true;
+}
+
+qm::UniqueHandleNull DuplicateWorkerThread(const DockletWorker& worker) {
+    HANDLE hCopy = nullptr;
+    if (worker.hThread)
+        DuplicateHandle(GetCurrentProcess(), worker.hThread.get(), GetCurrentProcess(), &hCopy, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS);
+    return qm::UniqueHandleNull(hCopy);
 }
 
 std::string ReadFileBytes(const std::wstring& path) {
@@ -157,96 +170,12 @@ std::string MakeTempFolder(const char* tag) {
     GetTempPathA(MAX_PATH, szTemp);
     static LONG counter = 0;
     char sz[MAX_PATH];
-    snprintf(sz, sizeof(sz), "%sqm-%s-%lu-%ld\\", szTemp, tag, GetCurrentProcessId(), InterlockedIncrement(&counter));
-    CreateDirectoryA(sz, nullptr);
+    // Process identifiers come again, so a folder of that name may be left from an
+    // earlier run, with its files: the name is taken only when the folder is new.
+    for (int i = 0; i < 1000; ++i) {
+        snprintf(sz, sizeof(sz), "%sqm-%s-%lu-%ld\\", szTemp, tag, GetCurrentProcessId(),
+                 InterlockedIncrement(&counter));
+        if (CreateDirectoryA(sz, nullptr) || GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
     return sz;
 }
-
-// ---- exported host functions ----
-namespace {
-void (*volatile g_pfnLabelHook)() = nullptr;
-}  // namespace
-
-void SetHostLabelHook(void (*pfnHook)()) {
-    g_pfnLabelHook = pfnHook;
-}
-
-extern "C" {
-
-BOOL __stdcall DockletSetLabel(HWND hwnd, char* szLabel) {
-    {
-        qm::ScopedLock lock(g_lock);
-        g_record.label = szLabel ? szLabel : "";
-        Record("DockletSetLabel", hwnd, g_record.label, 0);
-    }
-    if (auto pfnHook = g_pfnLabelHook) pfnHook();
-    return TRUE;
-}
-
-BOOL __stdcall DockletSetImageOverlay(HWND hwnd, void* pImage, BOOL) {
-    qm::ScopedLock lock(g_lock);
-    if (g_record.pOverlay) qm::GdipDisposeImage(static_cast<qm::GpImage*>(g_record.pOverlay));
-    g_record.pOverlay = pImage;
-    ++g_record.overlays;
-    UINT w = 0;
-    if (pImage) qm::GdipGetImageWidth(static_cast<qm::GpImage*>(pImage), &w);
-    Record("DockletSetImageOverlay", hwnd, "", static_cast<int>(w));
-    return TRUE;
-}
-
-BOOL __stdcall DockletSetImageFile(HWND hwnd, char* szImage) {
-    qm::ScopedLock lock(g_lock);
-    g_record.imageFile = szImage ? szImage : "";
-    Record("DockletSetImageFile", hwnd, g_record.imageFile, 0);
-    return TRUE;
-}
-
-BOOL __stdcall DockletBrowseForImage(HWND hwnd, char* szImage, char* szRoot) {
-    qm::ScopedLock lock(g_lock);
-    Record("DockletBrowseForImage", hwnd, szRoot ? szRoot : "", 0);
-    if (g_browse.empty() || !szImage) return FALSE;
-    lstrcpynA(szImage, g_browse.c_str(), 270);
-    return TRUE;
-}
-
-void* __stdcall DockletLoadGDIPlusImage(char* szImage) {
-    {
-        qm::ScopedLock lock(g_lock);
-        Record("DockletLoadGDIPlusImage", nullptr, szImage ? szImage : "", 0);
-    }
-    if (!szImage) return nullptr;
-    wchar_t szPath[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, szImage, -1, szPath, MAX_PATH);
-    qm::GpImage* pImage = nullptr;
-    return qm::GdipLoadImageFromFile(szPath, &pImage) == Gdiplus::Ok ? pImage : nullptr;
-}
-
-void __stdcall DockletLockMouseEffect(HWND hwnd, BOOL bLock) {
-    qm::ScopedLock lock(g_lock);
-    g_record.lockDepth += bLock ? 1 : -1;
-    Record("DockletLockMouseEffect", hwnd, "", bLock);
-}
-
-void __stdcall DockletDoAttentionAnimation(HWND hwnd) {
-    qm::ScopedLock lock(g_lock);
-    ++g_record.attention;
-    Record("DockletDoAttentionAnimation", hwnd, "", 0);
-}
-
-void __stdcall DockletGetRootFolder(HWND, char* szFolder) {
-    qm::ScopedLock lock(g_lock);
-    if (szFolder) lstrcpynA(szFolder, g_root.c_str(), MAX_PATH);
-}
-
-void __stdcall DockletGetRelativeFolder(HWND, char* szFolder) {
-    qm::ScopedLock lock(g_lock);
-    if (szFolder) lstrcpynA(szFolder, g_relative.c_str(), MAX_PATH);
-}
-
-void __stdcall DockletRemoveSelf(HWND hwnd, WPARAM) {
-    qm::ScopedLock lock(g_lock);
-    ++g_record.removeSelf;
-    Record("DockletRemoveSelf", hwnd, "", 0);
-}
-
-}  // extern "C"

@@ -1,45 +1,19 @@
 // The recording host of the tests: every test executable exports the dock's ten host
-// functions, so the docklet code linked into it finds them by name as in the dock.
+// functions (host/hostcalls.*, shared with the stand-in dock), so the docklet code linked
+// into it finds them by name as in the dock. Helpers for the tests that drive it.
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
 #include <vector>
 #include "core/docklet.h"
+#include "hostcalls.h"
 
-struct HostCall {
-    std::string name;   // host function, e.g. "DockletSetLabel"
-    HWND hwnd;
-    std::string text;   // label or path, where the call carries one
-    int value;          // lock flag, overlay width, ...
-    DWORD threadId;
-};
-
-// What the host functions have seen since the last ResetHost().
-struct HostRecord {
-    std::vector<HostCall> calls;
-    std::string label;
-    std::string imageFile;
-    void* pOverlay = nullptr;  // the last overlay; the host owns it
-    int overlays = 0;
-    int attention = 0;
-    int lockDepth = 0;
-    int removeSelf = 0;
-};
-
+// Forgets the host's calls and the captured messages.
 void ResetHost();
-// A copy of the record, taken under the host's lock.
-HostRecord HostSnapshot();
-// Calls of one host function, in order.
-std::vector<HostCall> HostCalls(const char* szName);
-// The folders the host reports; the relative folder must start with ".\" and end with "\".
-void SetHostFolders(const std::string& root, const std::string& relative);
-// What DockletBrowseForImage answers: the chosen path, or empty for cancel.
-void SetHostBrowseResult(const std::string& path);
 // A function DockletSetLabel calls after recording, as a host may do more there (null:
 // none). Tests use it to make the host wait on another thread.
 void SetHostLabelHook(void (*pfnHook)());
-// Saves the last overlay as a PNG (for looking at it); false when there is none.
-bool SaveHostOverlay(const wchar_t* szPath);
 
 // Messages the docklet reported, captured instead of shown.
 void CaptureMessages();
@@ -47,9 +21,19 @@ std::vector<std::wstring> CapturedMessages();
 
 // A top-level window owned by the calling thread to serve as hwndDocklet.
 HWND CreateDockWindow();
-// Dispatches this thread's messages for dwMs, or until done() is true.
-bool PumpUntil(DWORD dwMs, bool (*done)(void*), void* ctx);
-void PumpFor(DWORD dwMs);
+// Dispatches this thread's messages until done() is true or dwMs have passed; true
+// when done() was. done() is asked after each message and, for what other threads
+// change without a message, every few milliseconds.
+bool PumpUntil(const std::function<bool()>& done, DWORD dwMs);
+// Dispatches what this thread's queue holds now: what was posted or sent to it before
+// the call (a worker that has ended posts nothing more).
+void PumpPosted();
+// Waits up to dwMs for a thread to end, dispatching this thread's messages meanwhile;
+// true when it ended. The handle stays the caller's.
+bool WaitForThread(HANDLE hThread, DWORD dwMs);
+// A handle of its own on the worker's thread (null when none runs), for waiting on the
+// thread after its owner has let go of the worker (a destroyed instance).
+qm::UniqueHandleNull DuplicateWorkerThread(const DockletWorker& worker);
 // Waits up to dwMs for the worker's thread to end, dispatching this thread's messages
 // meanwhile (workers post to the user-interface thread), then dispatches what they
 // posted. True when the thread ended (or there was none). Call on the thread that

@@ -159,12 +159,16 @@ TEST(RunApplicationTest, StartsTheExpandedProgramWithTheQuotedLink) {
     // (A batch file re-expands percent signs, so the link here has none; the quoting of
     // quotes is checked against the command-line parser above.)
     RunApplication(L"%QM_REC_DIR%\\rec.bat", QuoteArgument(L"http://a.example/x y?z=1").c_str());
+    // The program runs on its own; its one line is its answer (10 s: the command
+    // interpreter's start under Wine).
     std::string out;
-    for (int i = 0; i < 100 && out.empty(); ++i) {
-        Sleep(100);
-        std::ifstream in(dir + "args.txt", std::ios::binary);
-        std::getline(in, out);
-    }
+    PumpUntil(
+        [&] {
+            std::ifstream in(dir + "args.txt", std::ios::binary);
+            std::getline(in, out);
+            return !out.empty();
+        },
+        10000);
     while (!out.empty() && (out.back() == '\r' || out.back() == ' ')) out.pop_back();
     EXPECT_EQ(out, "\"http://a.example/x y?z=1\"");
 }

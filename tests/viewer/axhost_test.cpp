@@ -93,7 +93,7 @@ TEST_F(AXHostTest, InPlaceActivationAndDeactivation) {
 
     // A double click activates it again (posted).
     SendMessageW(ax, WM_LBUTTONDBLCLK, 0, 0);
-    PumpFor(50);
+    PumpPosted();
     EXPECT_EQ(StandIn().doVerbInPlace, 2);
     DestroyWindow(ax);  // teardown deactivates an active control first
     EXPECT_EQ(StandIn().inPlaceDeactivate, 2);
