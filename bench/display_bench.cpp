@@ -11,6 +11,7 @@
 #include "core/settings.h"
 #include "feed/parser.h"
 #include "presentation/icon.h"
+#include "benchclock.h"
 
 extern "C" {
 BOOL __stdcall DockletSetLabel(HWND, char*) {
@@ -30,12 +31,7 @@ void* __stdcall DockletLoadGDIPlusImage(char* szImage) {
 
 namespace {
 
-double Now() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
-}
+double Now() { return NowSeconds() * 1000.0; }
 
 template <typename Fn>
 double MsPerCall(int n, Fn fn) {

@@ -14,15 +14,9 @@
 #include "feed/charset.h"
 #include "feed/http.h"
 #include "feed/parser.h"
+#include "benchclock.h"
 
 namespace {
-
-double Now() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
 
 double CpuSeconds() {
     FILETIME ftCreate, ftExit, ftKernel, ftUser;
@@ -57,9 +51,9 @@ int Quiet(const wchar_t* szText, UINT, void*) {
 
 // The bare transfer of the same response, to take out of RetrieveFeed's time.
 double TransferSeconds(const std::wstring& url) {
-    double t0 = Now();
+    double t0 = NowSeconds();
     HttpFetch(nullptr, url.c_str(), std::wstring(), nullptr, 60000);
-    return Now() - t0;
+    return NowSeconds() - t0;
 }
 
 // A document loaded with load from a byte array of body, as the download loads it.
@@ -84,15 +78,15 @@ qm::ComPtr<IXMLDOMDocument> LoadBytes(const std::string& body) {
 
 // The floor: a load of the same bytes.
 double FloorSeconds(const std::string& body) {
-    double t0 = Now();
+    double t0 = NowSeconds();
     qm::ComPtr<IXMLDOMDocument> pDoc = LoadBytes(body);
-    return pDoc ? Now() - t0 : 0;
+    return pDoc ? NowSeconds() - t0 : 0;
 }
 
 // The download's own way from a body to its document: the bytes made ready for the
 // parser (their charset found, the declaration's encoding taken out) and loaded.
 double DocumentSeconds(const std::string& body) {
-    double t0 = Now();
+    double t0 = NowSeconds();
     qm::UniqueSafeArray bytes;
     bool bEntities = false;
     std::wstring unknownName;
@@ -106,27 +100,27 @@ double DocumentSeconds(const std::string& body) {
     V_ARRAY(&source) = bytes.get();
     VARIANT_BOOL ok = VARIANT_FALSE;
     pDoc->load(source, &ok);
-    return ok == VARIANT_TRUE ? Now() - t0 : 0;
+    return ok == VARIANT_TRUE ? NowSeconds() - t0 : 0;
 }
 
 // Where the time after the document goes: the parser's steps on a document loaded from
 // the same bytes.
 void Breakdown(double mb, const std::string& body) {
     qm::ComPtr<IXMLDOMDocument> pDoc = LoadBytes(body);
-    double t1 = Now();
+    double t1 = NowSeconds();
     int iFormat = GetFeedFormat(pDoc.get());
-    double t2 = Now();
+    double t2 = NowSeconds();
     wchar_t szTitle[501];
     GetFeedTitle(pDoc.get(), L"channel", szTitle);
-    double t3 = Now();
+    double t3 = NowSeconds();
     auto pList = GetItemNodeList(pDoc.get(), L"item");
-    double t4 = Now();
+    double t4 = NowSeconds();
     FeedItemList items;
     ParseFeedItems(items, pList.get(), iFormat, L"title", L"link", nullptr, L"description", nullptr, L"pubdate",
                    L"pubDate");
-    double t5 = Now();
+    double t5 = NowSeconds();
     FreeFeedItems(items);
-    double t6 = Now();
+    double t6 = NowSeconds();
     printf("  %.0f MB, the parser after the document: format %.3f title %.3f list %.3f items %.3f free %.3f\n", mb,
            t2 - t1, t3 - t2, t4 - t3, t5 - t4, t6 - t5);
 }
@@ -163,9 +157,9 @@ int main() {
         _DOCKLET_DATA* pData = NewBenchRecord(server.Url());
         double best = 1e9, bestTransfer = 1e9, bestDocument = 1e9, bestFloor = 1e9;
         for (int k = 0; k < 3; ++k) {
-            double t0 = Now();
+            double t0 = NowSeconds();
             bool ok = RetrieveFeed(pData);
-            double t = Now() - t0;
+            double t = NowSeconds() - t0;
             if (!ok || pData->items.GetCount() != static_cast<unsigned>(n)) fprintf(stderr, "bench: bad result\n");
             FreeFeedItems(pData->items);
             if (t < best) best = t;
@@ -199,13 +193,13 @@ int main() {
         _PROFILE_DATA* pProfile = pData->profiles.GetAt(0);
         const int n = 1000;
         int iFailed = 0;
-        double c0 = CpuSeconds(), t0 = Now();
+        double c0 = CpuSeconds(), t0 = NowSeconds();
         for (int i = 0; i < n; ++i) {
             std::wstring url = server.Url(("/feed" + std::to_string(i)).c_str());
             CopyText(pProfile->szURL, 2049, url.c_str());
             if (!RetrieveFeed(pData) || pData->items.GetCount() != 3) ++iFailed;
         }
-        double wall = Now() - t0, cpu = CpuSeconds() - c0;
+        double wall = NowSeconds() - t0, cpu = CpuSeconds() - c0;
         printf("small feeds, %s: %d in one process, %.2f ms per feed (process cpu %.2f ms per feed, the "
                "server's included), %d failed\n",
                bKeep ? "connections kept" : "a connection each", n, 1000.0 * wall / n, 1000.0 * cpu / n, iFailed);
@@ -230,10 +224,10 @@ int main() {
                 auto* w = static_cast<Window*>(pv);
                 WaitForSingleObject(w->hArrived, INFINITE);
                 WaitForSingleObject(w->hNever, 500);
-                double c0 = CpuSeconds(), t0 = Now();
+                double c0 = CpuSeconds(), t0 = NowSeconds();
                 WaitForSingleObject(w->hNever, 4000);
                 w->cpu += CpuSeconds() - c0;
-                w->wall += Now() - t0;
+                w->wall += NowSeconds() - t0;
                 return 0;
             }
         } window;
@@ -255,10 +249,10 @@ int main() {
         double cpu = 0, wall = 0;
         for (int i = 0; i < n; ++i) {
             HANDLE hMeasure = CreateThread(nullptr, 0, Window::Measure, &window, 0, nullptr);
-            double c0 = CpuSeconds(), t0 = Now();
+            double c0 = CpuSeconds(), t0 = NowSeconds();
             iOk += RetrieveFeed(pData) ? 1 : 0;
             cpu += CpuSeconds() - c0;
-            wall += Now() - t0;
+            wall += NowSeconds() - t0;
             WaitForSingleObject(hMeasure, INFINITE);
             CloseHandle(hMeasure);
         }

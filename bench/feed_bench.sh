@@ -5,11 +5,5 @@
 # the CPU share while a server holds a response back for 5 s.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh
-. tools/arch.sh
-arch=$(qm_preferred_arch)
-bash tools/build.sh "$arch" >/dev/null
-. tools/winenv.sh
-qm_start_wine "$arch"
-echo "feed_bench: $arch build"
+. bench/wine-bench.sh feed_bench
 "$QM_WINE" "$(qm_build_dir "$arch")/tools/feed_bench.exe"

@@ -6,15 +6,9 @@
 #include <string>
 #include "core/record.h"
 #include "core/settings.h"
+#include "benchclock.h"
 
 namespace {
-
-double Now() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
-}
 
 _DOCKLET_DATA* MakeInstance(int nProfiles) {
     _DOCKLET_DATA* pData = NewDockletRecord();
@@ -42,9 +36,9 @@ template <typename Fn>
 double BestSeconds(Fn fn) {
     double best = 1e9;
     for (int i = 0; i < 3; ++i) {
-        double t0 = Now();
+        double t0 = NowSeconds();
         fn();
-        double t = Now() - t0;
+        double t = NowSeconds() - t0;
         if (t < best) best = t;
     }
     return best;

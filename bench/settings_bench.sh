@@ -3,11 +3,5 @@
 # 10,000 profiles, under Wine (best of three runs each).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh
-. tools/arch.sh
-arch=$(qm_preferred_arch)
-bash tools/build.sh "$arch" >/dev/null
-. tools/winenv.sh
-qm_start_wine "$arch"
-echo "settings_bench: $arch build"
+. bench/wine-bench.sh settings_bench
 "$QM_WINE" "$(qm_build_dir "$arch")/tools/settings_bench.exe" </dev/null

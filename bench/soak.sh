@@ -8,12 +8,7 @@
 # stay as they were. usage: bench/soak.sh [CYCLES]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup.sh >/dev/null
-. tools/arch.sh
-arch=$(qm_preferred_arch)
-bash tools/build.sh "$arch" >/dev/null
-. tools/winenv.sh
-qm_start_wine "$arch"
+. bench/wine-bench.sh
 cycles=${1:-1000}
 work=$(mktemp -d)
 python3 tools/serve.py samples 86400 >"$work/port" &

@@ -2,7 +2,7 @@
 """Prints the rows of the encoding-label table in src/text/encoding.cpp.
 
 Reads the encodings and their labels from a file that defines ENC, a dict of encoding
-name -> labels transcribed from https://encoding.spec.whatwg.org/encodings.json, and
+name -> labels transcribed from the WHATWG Encoding Standard's encodings.json, and
 gives each encoding its Windows code page. The rows come out sorted by label, as the
 lookup's binary search needs them.
 

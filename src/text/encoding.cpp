@@ -10,8 +10,8 @@ struct EncodingLabel {
     WebEncoding encoding;
 };
 
-// The labels of the WHATWG Encoding Standard, https://encoding.spec.whatwg.org/encodings.json
-// at whatwg/encoding commit 01db1f8d98a839636af8f883fa78a461c2cfc13c, each with the
+// The labels of the WHATWG Encoding Standard, from its encodings.json file in the
+// whatwg/encoding repository at commit 01db1f8d98a839636af8f883fa78a461c2cfc13c, each with the
 // encoding it names and that encoding's Windows code page; sorted by label in byte order
 // for the binary search. Printed by tools/make-encoding-table.py.
 const EncodingLabel c_rgLabels[] = {
